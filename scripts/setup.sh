@@ -1,0 +1,56 @@
+# Shared by scripts/run and scripts/test: installs what is missing, then
+# configures and builds. Sourced, not run.
+
+VINTREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VINTREL_BUILD=${VINTREL_BUILD:-$VINTREL_ROOT/build}
+
+say() { printf '%s\n' "$*" >&2; }
+
+# Debian packages the build, the tests and the run need.
+VINTREL_PACKAGES=(
+  cmake make python3
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  googletest
+  wine wine64
+  xvfb xauth xdotool imagemagick x11-utils
+)
+
+install_missing() {
+  local missing=()
+  for p in "${VINTREL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  say "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build_vintrel() {
+  cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" \
+    -DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$VINTREL_BUILD" -j "$(nproc)"
+}
+
+# Wine settings for everything the scripts start: a private prefix under the
+# build tree, no debug chatter, no Mono or Gecko installer prompts.
+wine_env() {
+  export WINEPREFIX=${WINEPREFIX:-$VINTREL_BUILD/wineprefix}
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  export WINEARCH=win64
+  unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
+}
+
+# Creates the Wine prefix once; its first-run output must not reach the tests.
+wine_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "Creating the Wine prefix in $WINEPREFIX (once, about 15 s)"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
