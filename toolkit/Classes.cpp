@@ -1,0 +1,45 @@
+#include "toolkit/Classes.h"
+
+#include <algorithm>
+
+TComponent::TComponent(TComponent* AOwner) {
+  if (!AOwner) return;
+  AOwner->InsertComponent(this);
+  FLoading = AOwner->FLoading;  // created inside a layout that is being applied
+}
+
+TComponent::~TComponent() {
+  DestroyComponents();
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void TComponent::InsertComponent(TComponent* Component) {
+  Component->FOwner = this;
+  FComponents.push_back(Component);
+}
+
+void TComponent::RemoveComponent(TComponent* Component) {
+  auto It = std::find(FComponents.begin(), FComponents.end(), Component);
+  if (It != FComponents.end()) FComponents.erase(It);
+  Component->FOwner = nullptr;
+}
+
+void TComponent::DestroyComponents() {
+  while (!FComponents.empty()) {
+    TComponent* Last = FComponents.back();
+    RemoveComponent(Last);
+    delete Last;
+  }
+}
+
+void TComponent::BeginLoading() {
+  FLoading = true;
+  for (TComponent* C : FComponents) C->BeginLoading();
+}
+
+void TComponent::EndLoading() {
+  if (!FLoading) return;
+  FLoading = false;
+  for (TComponent* C : FComponents) C->EndLoading();
+  Loaded();
+}

@@ -1,0 +1,92 @@
+#pragma once
+// Timer, picture, panel, bevel and notebook.
+
+#include "toolkit/Controls.h"
+#include "toolkit/Graphics.h"
+
+#include <memory>
+
+// A timer that raises OnTimer on the user-interface thread every Interval
+// milliseconds while enabled. An interval of 0, or no OnTimer, leaves it idle.
+class TTimer : public TComponent {
+ public:
+  explicit TTimer(TComponent* AOwner);
+  ~TTimer() override;
+
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool Value);
+  unsigned Interval() const { return FInterval; }
+  void SetInterval(unsigned Value);
+  // Whether a system timer is armed right now.
+  bool Running() const { return FRunning; }
+
+  TNotifyEvent OnTimer;
+
+ private:
+  void UpdateTimer();
+
+  std::unique_ptr<TUtilityWindow> FWindow;
+  bool FEnabled = true;
+  unsigned FInterval = 1000;
+  bool FRunning = false;
+};
+
+// A picture control holding an icon.
+class TImage : public TGraphicControl {
+ public:
+  explicit TImage(TComponent* AOwner);
+
+  TIcon& Picture() { return FPicture; }
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool Value);
+
+ private:
+  TIcon FPicture;
+  bool FTransparent = false;
+};
+
+// One page of a notebook.
+class TPage : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+};
+
+// Stacked pages, one shown at a time, without tabs.
+class TNotebook : public TWinControl {
+ public:
+  explicit TNotebook(TComponent* AOwner);
+
+  // Adds a page, owned by the notebook's owner, filling the notebook.
+  TPage* AddPage();
+  int PageCount() const { return static_cast<int>(FPages.size()); }
+  TPage* Page(int Index) const { return FPages.at(static_cast<size_t>(Index)); }
+  int PageIndex() const { return FPageIndex; }
+  void SetPageIndex(int Value);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  std::vector<TPage*> FPages;  // not owned
+  int FPageIndex = -1;
+};
+
+enum class TPanelBevel { bvNone, bvLowered, bvRaised };
+
+// A child window that holds other controls.
+class TPanel : public TWinControl {
+ public:
+  explicit TPanel(TComponent* AOwner);
+
+  TPanelBevel BevelOuter() const { return FBevelOuter; }
+  void SetBevelOuter(TPanelBevel Value);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  TPanelBevel FBevelOuter = TPanelBevel::bvRaised;
+};

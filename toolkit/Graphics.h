@@ -1,0 +1,87 @@
+#pragma once
+// Colours, fonts and icon pictures.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// A colour: a value with its top bit set is a system colour whose low byte is
+// the system colour index, resolved whenever it is drawn; any other value is
+// 0x00BBGGRR.
+using TColor = std::uint32_t;
+
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clMaroon = 0x000080;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clWindowText = 0x80000000 | COLOR_WINDOWTEXT;
+constexpr TColor clBtnFace = 0x80000000 | COLOR_BTNFACE;
+constexpr TColor clBtnShadow = 0x80000000 | COLOR_BTNSHADOW;
+constexpr TColor clBtnHighlight = 0x80000000 | COLOR_BTNHIGHLIGHT;
+constexpr TColor clInfoBk = 0x80000000 | COLOR_INFOBK;
+
+// The RGB value of a colour at this moment.
+COLORREF ColorToRGB(TColor Color);
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = unsigned;
+
+// A font description with its GDI font made on demand. Any change drops the
+// GDI font and raises OnChange.
+class TFont {
+ public:
+  TFont();
+  ~TFont();
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
+
+  const std::string& Name() const { return FName; }
+  int Height() const { return FHeight; }  // character height in pixels
+  TFontStyles Style() const { return FStyle; }
+  TColor Color() const { return FColor; }
+  BYTE Charset() const { return FCharset; }
+
+  void SetName(const std::string& Value);
+  void SetHeight(int Value);
+  void SetStyle(TFontStyles Value);
+  void SetColor(TColor Value);
+  void SetCharset(BYTE Value);
+  void Assign(const TFont& Source);
+
+  HFONT Handle();
+
+  std::function<void()> OnChange;
+
+ private:
+  void Changed();
+  void FreeHandle();
+
+  std::string FName = "MS Sans Serif";
+  int FHeight = 11;
+  TFontStyles FStyle = 0;
+  TColor FColor = clWindowText;
+  BYTE FCharset = DEFAULT_CHARSET;
+  HFONT FHandle = nullptr;  // owned
+};
+
+// An icon picture: empty, or one icon handle that it owns.
+class TIcon {
+ public:
+  TIcon() = default;
+  ~TIcon();
+  TIcon(const TIcon&) = delete;
+  TIcon& operator=(const TIcon&) = delete;
+
+  bool Empty() const { return FHandle == nullptr; }
+  HICON Handle() const { return FHandle; }  // 0 while empty
+  // Copies another picture's image; none empties this one.
+  void Assign(const TIcon* Source);
+  // Takes ownership of an icon handle.
+  void SetHandle(HICON Value);
+  // Loads a 16 by 16 icon from the executable's resources.
+  void LoadFromResource(const char* Name);
+
+ private:
+  HICON FHandle = nullptr;  // owned
+};

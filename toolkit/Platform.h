@@ -1,0 +1,33 @@
+#pragma once
+// The platform seam: the operating-system calls that a test must observe, or
+// that would block or make noise in a test. Production uses the real calls; a
+// test swaps one entry and puts it back. Every other OS call is made directly.
+
+#include <windows.h>
+#include <wininet.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <string>
+
+struct TPlatform {
+  BOOL(WINAPI* Shell_NotifyIconA)(DWORD, PNOTIFYICONDATAA);
+  BOOL(WINAPI* PlaySoundA)(LPCSTR, HMODULE, DWORD);
+  HINSTANCE(WINAPI* ShellExecuteA)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  int(WINAPI* MessageBoxA)(HWND, LPCSTR, LPCSTR, UINT);
+  BOOL(WINAPI* GetOpenFileNameA)(LPOPENFILENAMEA);
+  void(WINAPI* OutputDebugStringA)(LPCSTR);
+  HINTERNET(WINAPI* InternetOpenA)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
+  HINTERNET(WINAPI* InternetOpenUrlA)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
+  BOOL(WINAPI* InternetCloseHandle)(HINTERNET);
+  int(WINAPI* GetSystemMetrics)(int);
+  // Full path of the running executable, as the system reports it.
+  std::string (*ExePath)();
+};
+
+// The one table of the process. Only the user-interface thread swaps entries,
+// and only while no worker thread is running.
+TPlatform& Platform();
+
+// Directory of the running executable, with its trailing backslash.
+std::string ExeDirectory();

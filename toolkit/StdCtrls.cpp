@@ -1,0 +1,187 @@
+#include "toolkit/StdCtrls.h"
+
+// ---- TLabel ----
+
+TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 17); }
+
+void TLabel::SetTransparent(bool Value) {
+  if (Value == FTransparent) return;
+  FTransparent = Value;
+  Invalidate();
+}
+
+void TLabel::SetAlignment(TAlignment Value) {
+  if (Value == FAlignment) return;
+  FAlignment = Value;
+  Invalidate();
+}
+
+void TLabel::SetLayout(TTextLayout Value) {
+  if (Value == FLayout) return;
+  FLayout = Value;
+  Invalidate();
+}
+
+void TLabel::SetWordWrap(bool Value) {
+  if (Value == FWordWrap) return;
+  FWordWrap = Value;
+  Invalidate();
+}
+
+void TLabel::SetAutoSize(bool Value) {
+  if (Value == FAutoSize) return;
+  FAutoSize = Value;
+}
+
+void TLabel::SetShowAccelChar(bool Value) {
+  if (Value == FShowAccelChar) return;
+  FShowAccelChar = Value;
+  Invalidate();
+}
+
+// ---- TCustomEdit ----
+
+TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
+  SetColor(clWindow);
+  SetTabStop(true);
+}
+
+void TCustomEdit::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  Params.ClassName = "TCustomEdit";
+  Params.SuperClass = "EDIT";
+  Params.ExStyle |= WS_EX_CLIENTEDGE;
+  if (FReadOnly) Params.Style |= ES_READONLY;
+}
+
+void TCustomEdit::CreateHandle() {
+  TWinControl::CreateHandle();
+  SetWindowTextA(WindowHandle(), Caption().c_str());
+}
+
+std::string TCustomEdit::Text() const {
+  if (!HandleAllocated()) return Caption();
+  int Length = GetWindowTextLengthA(WindowHandle());
+  std::string Result(static_cast<size_t>(Length) + 1, '\0');
+  Length = GetWindowTextA(WindowHandle(), Result.data(), Length + 1);
+  Result.resize(static_cast<size_t>(Length));
+  return Result;
+}
+
+void TCustomEdit::SetText(const std::string& Value) {
+  // The window may hold what the user typed, so the text always goes to it.
+  StoreCaption(Value);
+  if (HandleAllocated()) SetWindowTextA(WindowHandle(), Value.c_str());
+}
+
+void TCustomEdit::SetReadOnly(bool Value) {
+  if (Value == FReadOnly) return;
+  FReadOnly = Value;
+  if (HandleAllocated()) SendMessageA(WindowHandle(), EM_SETREADONLY, Value, 0);
+}
+
+void TCustomEdit::CommandNotify(WORD Code) {
+  if (Code == EN_CHANGE) OnChange(this);
+}
+
+TEdit::TEdit(TComponent* AOwner) : TCustomEdit(AOwner) { SetBounds(0, 0, 121, 21); }
+
+void TEdit::CreateParams(TCreateParams& Params) {
+  TCustomEdit::CreateParams(Params);
+  Params.ClassName = "TEdit";
+  Params.Style |= ES_AUTOHSCROLL;
+}
+
+// ---- TMemo ----
+
+TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner) { SetBounds(0, 0, 185, 89); }
+
+void TMemo::CreateParams(TCreateParams& Params) {
+  TCustomEdit::CreateParams(Params);
+  Params.ClassName = "TMemo";
+  Params.Style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+}
+
+void TMemo::CreateHandle() {
+  TCustomEdit::CreateHandle();
+  // No limit but memory: a log is never cut at the edit's default 32 KB.
+  SendMessageA(WindowHandle(), EM_SETLIMITTEXT, 0, 0);
+}
+
+void TMemo::AddLine(const std::string& Line) {
+  std::string Current = Text();
+  std::string Piece;
+  if (!Current.empty() && (Current.size() < 2 || Current.compare(Current.size() - 2, 2, "\r\n") != 0)) Piece = "\r\n";
+  Piece += Line;
+  Piece += "\r\n";
+  if (!HandleAllocated()) {
+    StoreCaption(Current + Piece);
+    return;
+  }
+  // Appending through the selection keeps the caret, and so the view, at
+  // the newest line.
+  int End = GetWindowTextLengthA(WindowHandle());
+  SendMessageA(WindowHandle(), EM_SETSEL, End, End);
+  SendMessageA(WindowHandle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Piece.c_str()));
+}
+
+int TMemo::LineCount() const {
+  std::string T = Text();
+  int Count = 0;
+  std::string::size_type Start = 0;
+  while (Start < T.size()) {
+    std::string::size_type Break = T.find("\r\n", Start);
+    ++Count;
+    if (Break == std::string::npos) break;
+    Start = Break + 2;
+  }
+  return Count;
+}
+
+std::string TMemo::Line(int Index) const {
+  std::string T = Text();
+  std::string::size_type Start = 0;
+  for (int I = 0; I < Index; ++I) {
+    std::string::size_type Break = T.find("\r\n", Start);
+    if (Break == std::string::npos) return std::string();
+    Start = Break + 2;
+  }
+  std::string::size_type Break = T.find("\r\n", Start);
+  return T.substr(Start, Break == std::string::npos ? std::string::npos : Break - Start);
+}
+
+// ---- TCheckBox ----
+
+TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 97, 17);
+  SetTabStop(true);
+}
+
+void TCheckBox::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  Params.ClassName = "TCheckBox";
+  Params.SuperClass = "BUTTON";
+  Params.Style |= BS_AUTOCHECKBOX;
+}
+
+void TCheckBox::CreateHandle() {
+  TWinControl::CreateHandle();
+  SendMessageA(WindowHandle(), BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TCheckBox::Checked() const {
+  if (!HandleAllocated()) return FChecked;
+  return SendMessageA(WindowHandle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool Value) {
+  FChecked = Value;
+  if (HandleAllocated()) SendMessageA(WindowHandle(), BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::CommandNotify(WORD Code) {
+  if (Code == BN_CLICKED) {
+    FChecked = Checked();
+    Click();
+  }
+}

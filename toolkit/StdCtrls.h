@@ -1,0 +1,104 @@
+#pragma once
+// Standard controls: the label (windowless), the one-line edit, the memo and
+// the check box (system windows).
+
+#include "toolkit/Controls.h"
+
+#include <string>
+
+constexpr TColor clWindow = 0x80000000 | COLOR_WINDOW;
+
+enum class TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
+enum class TTextLayout { tlTop = 0, tlCenter = 1, tlBottom = 2 };
+
+class TLabel : public TGraphicControl {
+ public:
+  explicit TLabel(TComponent* AOwner);
+
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool Value);
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TAlignment Value);
+  TTextLayout Layout() const { return FLayout; }
+  void SetLayout(TTextLayout Value);
+  bool WordWrap() const { return FWordWrap; }
+  void SetWordWrap(bool Value);
+  bool AutoSize() const { return FAutoSize; }
+  virtual void SetAutoSize(bool Value);
+  bool ShowAccelChar() const { return FShowAccelChar; }
+  void SetShowAccelChar(bool Value);
+  // The control that the caption's accelerator key focuses; not owned.
+  TWinControl* FocusControl() const { return FFocusControl; }
+  void SetFocusControl(TWinControl* Value) { FFocusControl = Value; }
+
+ private:
+  bool FTransparent = false;
+  TAlignment FAlignment = TAlignment::taLeftJustify;
+  TTextLayout FLayout = TTextLayout::tlTop;
+  bool FWordWrap = false;
+  bool FAutoSize = true;
+  bool FShowAccelChar = true;
+  TWinControl* FFocusControl = nullptr;  // not owned
+};
+
+// A system edit window. Its text is the window's, as the user typed it.
+class TCustomEdit : public TWinControl {
+ public:
+  explicit TCustomEdit(TComponent* AOwner);
+
+  std::string Text() const;
+  void SetText(const std::string& Value);
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool Value);
+
+  TNotifyEvent OnChange;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateHandle() override;
+  void CommandNotify(WORD Code) override;
+
+ private:
+  bool FReadOnly = false;
+};
+
+class TEdit : public TCustomEdit {
+ public:
+  explicit TEdit(TComponent* AOwner);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+};
+
+// A multi-line edit holding lines separated by CR LF.
+class TMemo : public TCustomEdit {
+ public:
+  explicit TMemo(TComponent* AOwner);
+
+  // Appends a line: after a CR LF when the text does not end with one, and
+  // followed by CR LF, so no blank line arises and no two lines are joined.
+  void AddLine(const std::string& Line);
+  int LineCount() const;
+  std::string Line(int Index) const;
+  void Clear() { SetText(std::string()); }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateHandle() override;
+};
+
+class TCheckBox : public TWinControl {
+ public:
+  explicit TCheckBox(TComponent* AOwner);
+
+  bool Checked() const;
+  void SetChecked(bool Value);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateHandle() override;
+  void CommandNotify(WORD Code) override;
+
+ private:
+  bool FChecked = false;
+};

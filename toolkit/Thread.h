@@ -1,0 +1,45 @@
+#pragma once
+// A worker thread object. It runs Execute on a thread of its own; when that
+// has returned, its completion (OnTerminate) runs on the user-interface thread
+// while the worker waits, and only then may the object free itself. Nothing
+// ever waits for a worker: one that is still running when the process ends is
+// simply ended with it.
+
+#include "toolkit/Classes.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+class TThread : public TObject {
+ public:
+  // The thread is made suspended; Start lets it run.
+  TThread();
+  ~TThread() override;
+
+  void Start();
+  // Asks the work to give up; Execute polls Terminated.
+  void Terminate() { FTerminated.store(true); }
+  bool Terminated() const { return FTerminated.load(); }
+
+  // Free the object on the worker thread once its completion has run.
+  bool FreeOnTerminate = false;
+  // The completion, run on the user-interface thread. Read and written only
+  // on that thread: clearing it drops the completion (for an owner that is
+  // going away).
+  TNotifyEvent OnTerminate;
+
+  // Runs a worker's completion; called on the user-interface thread by the
+  // application's completion window.
+  static void RunCompletion(TThread* Thread);
+
+ protected:
+  virtual void Execute() = 0;
+
+ private:
+  static DWORD WINAPI ThreadProc(LPVOID Parameter);
+
+  std::atomic<bool> FTerminated{false};
+  HANDLE FHandle = nullptr;    // owned
+  HWND FSyncWindow = nullptr;  // not owned: the application's completion window
+};
