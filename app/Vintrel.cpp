@@ -1,0 +1,30 @@
+// The program's entry point: the units' start-up in order, the main window,
+// the event loop, and the way down in reverse order.
+
+#include "toolkit/Forms.h"
+#include "ui/VintrelU.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Unit start-up, in order: the toolkit makes the application object (its
+  // hidden window carries the title derived from the executable's name).
+  ToolkitStartup();
+
+  try {
+    Application->Initialize();
+    // The window is reached through the notification-area icon and shown on
+    // demand, never when the loop starts.
+    Application->SetShowMainForm(false);
+    Application->SetTitle("Vintrel");
+    Application->CreateForm(VintrelF);
+    Application->Run();
+  } catch (...) {
+    Application->HandleException(std::current_exception());
+  }
+
+  // The main window goes first, with its destroy handler; then the units'
+  // clean-up in reverse order, the toolkit's last.
+  Application->DestroyForms();
+  VintrelF = nullptr;
+  ToolkitCleanup();
+  return 0;
+}

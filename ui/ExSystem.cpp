@@ -1,0 +1,112 @@
+#include "ui/ExSystem.h"
+
+#include "toolkit/Forms.h"
+#include "toolkit/Platform.h"
+
+TKVRTrayIcon::TKVRTrayIcon(TComponent* AOwner) : TComponent(AOwner) {
+  // A top-level window, not a message-only one: the shell's "TaskbarCreated"
+  // broadcast must reach it.
+  FWindow = std::make_unique<TUtilityWindow>(TUtilityWindow::TKind::TopLevel,
+                                             [this](TMessage& Message) { return HandleMessage(Message); });
+  FTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+}
+
+TKVRTrayIcon::~TKVRTrayIcon() {
+  if (FActive) DeleteIcon();
+}
+
+void TKVRTrayIcon::SetActive(bool Value) {
+  if (Value == FActive) return;
+  FActive = Value;
+  if (Value)
+    AddIcon();
+  else
+    DeleteIcon();
+}
+
+void TKVRTrayIcon::SetIcon(const TIcon* Value) {
+  if (Value == &FIcon) return;
+  FIcon.Assign(Value);
+  ModifyIcon();
+}
+
+void TKVRTrayIcon::SetToolTip(const std::string& Value) {
+  FToolTip = Value.substr(0, MaxToolTipLength);
+  ModifyIcon();
+}
+
+void TKVRTrayIcon::FillIconData() {
+  // The record's first form: every shell accepts it, and its tip field is the
+  // 64 bytes that bound the tooltip.
+  FIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  FIconData.hWnd = FWindow->Handle();
+  FIconData.uID = 0;
+  FIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  FIconData.uCallbackMessage = WM_TRAYICON;
+  FIconData.hIcon = FIcon.Handle();
+  lstrcpynA(FIconData.szTip, FToolTip.c_str(), sizeof FIconData.szTip);
+}
+
+bool TKVRTrayIcon::AddIcon() {
+  FillIconData();
+  bool Added = Platform().Shell_NotifyIconA(NIM_ADD, &FIconData) != FALSE;
+  // An icon added with an empty tip gets its current picture and tip once the
+  // event loop runs.
+  if (FToolTip.empty()) PostMessageA(FWindow->Handle(), WM_REFRESHTIP, 0, 0);
+  return Added;
+}
+
+bool TKVRTrayIcon::ModifyIcon() {
+  FillIconData();
+  if (!FActive) return true;
+  return Platform().Shell_NotifyIconA(NIM_MODIFY, &FIconData) != FALSE;
+}
+
+bool TKVRTrayIcon::DeleteIcon() {
+  // The shell finds the icon by window and id: no refill.
+  return Platform().Shell_NotifyIconA(NIM_DELETE, &FIconData) != FALSE;
+}
+
+void TKVRTrayIcon::ShowPopup() {
+  POINT Cursor = {0, 0};
+  GetCursorPos(&Cursor);
+  if (FPopupMenu) {
+    // A menu of a window that is not in the foreground does not close when
+    // the user clicks elsewhere.
+    SetForegroundWindow(Application->Handle());
+    Application->ProcessMessages();
+    FPopupMenu->Popup(Cursor.x, Cursor.y, Application->Handle());
+  }
+  OnRightClick(this, TMouseButton::mbRight, 0, Cursor.x, Cursor.y);
+}
+
+bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_REFRESHTIP:
+      SetToolTip(FToolTip);
+      return true;
+    case WM_TRAYICON:
+      switch (Message.LParam) {
+        case WM_LBUTTONUP:
+          OnClick(this);
+          break;
+        case WM_LBUTTONDBLCLK:
+          OnDblClick(this);
+          break;
+        case WM_RBUTTONUP:
+          ShowPopup();
+          break;
+        default:
+          break;
+      }
+      return true;
+    default:
+      // After the shell restarts, its notification area is empty: without the
+      // icon the hidden program could not be reached at all.
+      if (FTaskbarCreated != 0 && Message.Msg == FTaskbarCreated) {
+        if (FActive) AddIcon();
+        return true;
+      }
+      return false;
+  }
+}

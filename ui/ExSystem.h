@@ -1,0 +1,66 @@
+#pragma once
+// The notification-area icon: one icon with a tooltip, kept through
+// Shell_NotifyIconA, whose mouse callbacks become events and a pop-up menu.
+
+#include "toolkit/Classes.h"
+#include "toolkit/Graphics.h"
+#include "toolkit/Menus.h"
+#include "toolkit/Window.h"
+
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+
+constexpr UINT WM_TRAYICON = WM_USER + 1;    // the shell's callbacks
+constexpr UINT WM_REFRESHTIP = WM_USER + 2;  // posted to ourselves
+
+// The longest tooltip: the shell's field holds 64 bytes.
+constexpr size_t MaxToolTipLength = 62;
+
+class TKVRTrayIcon : public TComponent {
+ public:
+  explicit TKVRTrayIcon(TComponent* AOwner);
+  ~TKVRTrayIcon() override;
+
+  bool Active() const { return FActive; }
+  void SetActive(bool Value);
+  // The component is never hosted by a form designer, so it never shows its
+  // icon at design time: setting this does nothing, and it reads false.
+  bool ShowDesigning() const { return false; }
+  void SetShowDesigning(bool) {}
+
+  // The component's own picture. Loading an image straight into it makes no
+  // shell call; SetIcon copies another picture and updates the shell.
+  TIcon& Icon() { return FIcon; }
+  void SetIcon(const TIcon* Value);
+  const std::string& ToolTip() const { return FToolTip; }
+  // Cut to 62 characters, stored and sent to the shell, even when unchanged.
+  void SetToolTip(const std::string& Value);
+
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* Value) { FPopupMenu = Value; }
+
+  // The hidden window that receives the shell's callbacks.
+  HWND WindowHandle() const { return FWindow->Handle(); }
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnRightClick;
+
+ private:
+  void FillIconData();
+  bool AddIcon();
+  bool ModifyIcon();
+  bool DeleteIcon();
+  void ShowPopup();
+  bool HandleMessage(TMessage& Message);
+
+  NOTIFYICONDATAA FIconData = {};
+  TIcon FIcon;
+  std::string FToolTip;
+  std::unique_ptr<TUtilityWindow> FWindow;
+  bool FActive = false;
+  TPopupMenu* FPopupMenu = nullptr;  // not owned
+  UINT FTaskbarCreated = 0;
+};

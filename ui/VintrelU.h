@@ -1,0 +1,107 @@
+#pragma once
+// The main window: a small pop-up without a title bar, docked at the
+// bottom-right corner of the work area, shown and hidden from the
+// notification-area icon. It owns every component of the program.
+
+#include "monitor/INet.h"
+#include "toolkit/Buttons.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Forms.h"
+#include "toolkit/Menus.h"
+#include "toolkit/StdCtrls.h"
+#include "ui/ExSystem.h"
+
+#include <mmsystem.h>
+
+// The monitoring state on show.
+enum TNotifyState { nsConnected = 1, nsDisconnected = 2, nsStopped = 3 };
+
+// Flags of every sound the program plays: by file name, asynchronously, never
+// cutting off a sound that is still playing, and silent when the file cannot
+// be played (no default sound).
+constexpr DWORD SoundFlags = SND_FILENAME | SND_NOWAIT | SND_NOSTOP | SND_NODEFAULT | SND_ASYNC;
+
+// The product's web address: the About page's link, and the address probed
+// at a first start.
+constexpr const char* ProductURL = "http://example.org";
+
+class TVintrelF : public TCustomForm {
+ public:
+  explicit TVintrelF(TComponent* AOwner);
+
+  // Components of the window, all owned by it (through the component tree).
+  TKVRINetNotify* inetNotify;
+  TKVRTrayIcon* trayIcon;
+  TTimer* timerNotify;
+  TImage* imgConnect;
+  TImage* imgDisconnect;
+  TImage* imgPause;
+  TPopupMenu* trayMenu;
+  TMenuItem* miShowHide;
+  TMenuItem* miStartStop;
+  TMenuItem* miSep;
+  TMenuItem* miClose;
+  TSpeedButton* sbtnInfo;
+  TSpeedButton* sbtnSound;
+  TSpeedButton* sbtnConfig;
+  TSpeedButton* sbtnAbout;
+  TNotebook* nbControls;
+  TLabel* labelURL;
+  TEdit* editURL;
+  TLabel* labelInterval;
+  TEdit* editInterval;
+  TLabel* labelTimeOut;
+  TEdit* editTimeOut;
+  TLabel* labelSec01;
+  TLabel* labelSec02;
+  TCheckBox* cbSndConnect;
+  TEdit* editSndConnect;
+  TCheckBox* cbSndDisconnect;
+  TEdit* editSndDisconnect;
+  TSpeedButton* sbtnPlaySndConnect;
+  TSpeedButton* sbtnSelectSndConnect;
+  TSpeedButton* sbtnPlaySndDisconnect;
+  TSpeedButton* sbtnSelectSndDisconnect;
+  TPanel* panelState;
+  TLabel* labelState;
+  TPanel* panelStart;
+  TSpeedButton* sbtnStart;
+  TMemo* memoLog;
+  TCheckBox* cbSaveLog;
+
+  // Monitoring (defined with the monitor).
+  bool Active() const { return FActive; }
+  TNotifyState NotifyState() const { return FNotifyState; }
+  void SetNotifyState(TNotifyState State, bool Sound, bool Report);
+  void StartNotify();
+  void StopNotify();
+  void ToggleActive();
+  void FormCreate(TObject* Sender);
+  void FormDestroy(TObject* Sender);
+  void timerNotifyTimer(TObject* Sender);
+  void inetNotifyDownNotification(TObject* Sender, bool IsConnected);
+  void miStartStopClick(TObject* Sender);
+
+  // Settings and log files (defined with the monitor).
+  void LoadSettings();
+  void SaveSettings();
+
+  // The user interface.
+  void DockToCorner();
+  void EnableControls(bool Enable);
+  void ToggleVisible();
+  void FormShow(TObject* Sender);
+  void miShowHideClick(TObject* Sender);
+  void miCloseClick(TObject* Sender);
+  void sbtnClick(TObject* Sender);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  bool FActive = false;
+  TNotifyState FNotifyState = nsDisconnected;
+};
+
+// The program's one main window.
+extern TVintrelF* VintrelF;
