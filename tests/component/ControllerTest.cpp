@@ -1,0 +1,274 @@
+// Monitoring as the main window runs it: real probes against a loopback
+// server, the shell, sounds and message boxes recorded through the seam.
+
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/Pump.h"
+#include "tests/support/Seams.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/Exceptions.h"
+#include "ui/VintrelU.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+using vtest::Answer;
+using vtest::LoopbackServer;
+using vtest::PumpFor;
+using vtest::PumpUntil;
+using vtest::Recorder;
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Recorder::Install();
+    Dir.PretendExecutableHere();
+  }
+  void TearDown() override { Destroy(); }
+
+  // Starts the window as the program does, with the address and interval
+  // stored in its settings file.
+  void Create(const std::string& URL, const std::string& Interval = "1") {
+    Dir.Write("Vintrel.ini", "[config]\r\nurl=" + URL + "\r\ninterval=" + Interval + "\r\n");
+    Form = new TVintrelF(Application);
+    VintrelF = Form;
+    Form->AfterConstruction();
+  }
+  void Destroy() {
+    if (!Form) return;
+    Form->BeforeDestruction();
+    delete Form;
+    Form = VintrelF = nullptr;
+    PumpFor(50);
+  }
+  // Waits until the probe in flight has delivered its result.
+  bool WaitForProbe(unsigned TimeoutMs = 10000) {
+    return PumpUntil([this] { return !Form->inetNotify->Probing(); }, TimeoutMs);
+  }
+  std::vector<std::string> LogLines() {
+    std::vector<std::string> Lines;
+    for (int I = 0; I < Form->memoLog->LineCount(); ++I) Lines.push_back(Form->memoLog->Line(I));
+    return Lines;
+  }
+  static bool IsLogLine(const std::string& Line, const std::string& Tip) {
+    return Line.rfind(Tip + " - ", 0) == 0 && Line.size() > Tip.size() + 3;
+  }
+
+  vtest::ScopedPlatform Seam;
+  vtest::TempDir Dir;
+  TVintrelF* Form = nullptr;
+};
+
+TEST_F(ControllerTest, ARunOfEqualResultsGivesOneLineAndOneSound) {
+  LoopbackServer Server;
+  // Typed in capitals: shown as typed, probed in its normalised form.
+  const std::string Typed = "HTTP://127.0.0.1:" + std::to_string(Server.Port()) + "/Check";
+  Create(Typed);
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_EQ(Form->inetNotify->URL(), "http://127.0.0.1:" + std::to_string(Server.Port()) + "/check");
+  ASSERT_EQ(Server.RequestCount(), 1u);
+  EXPECT_EQ(Server.Requests()[0].RequestLine, "GET /check HTTP/1.1");
+
+  Form->inetNotifyDownNotification(Form->inetNotify, true);
+  Form->inetNotifyDownNotification(Form->inetNotify, true);
+
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 1u);
+  EXPECT_TRUE(IsLogLine(Lines[0], "Connected to " + Typed)) << Lines[0];
+  EXPECT_EQ(Form->labelState->Caption(), "Connected to " + Typed);
+  EXPECT_EQ(Form->trayIcon->ToolTip(), "Connected to " + Typed);
+  EXPECT_EQ(Form->NotifyState(), nsConnected);
+  ASSERT_EQ(Recorder::Sounds().size(), 1u);
+  EXPECT_EQ(Recorder::Sounds()[0].File, "connect.wav");
+  EXPECT_EQ(Recorder::Sounds()[0].Flags, 0x22013u);
+  // The shell got the connected picture and the tooltip.
+  ASSERT_FALSE(Recorder::Tray().empty());
+  EXPECT_EQ(Recorder::Tray().back().Message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(Recorder::Tray().back().Tip(), "Connected to " + Typed);
+  EXPECT_NE(Recorder::Tray().back().Data.hIcon, nullptr);
+
+  Form->inetNotifyDownNotification(Form->inetNotify, false);
+  Form->inetNotifyDownNotification(Form->inetNotify, false);
+  Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 2u);
+  EXPECT_TRUE(IsLogLine(Lines[1], "Disconnected")) << Lines[1];
+  ASSERT_EQ(Recorder::Sounds().size(), 2u);
+  EXPECT_EQ(Recorder::Sounds()[1].File, "disconnect.wav");
+  // Each line the log view holds ends with CR LF.
+  EXPECT_EQ(Form->memoLog->Text(), Lines[0] + "\r\n" + Lines[1] + "\r\n");
+}
+
+TEST_F(ControllerTest, AFailedFirstProbeChangesNothingOnShow) {
+  Create("http://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/");
+  const size_t ShellCallsAtStart = Recorder::Tray().size();
+  ASSERT_TRUE(WaitForProbe());
+  PumpFor(100);
+  EXPECT_FALSE(Form->inetNotify->Connected());
+  EXPECT_EQ(Form->memoLog->Text(), "");
+  EXPECT_EQ(Form->labelState->Caption(), "");
+  EXPECT_EQ(Form->trayIcon->ToolTip(), "Vintrel");
+  EXPECT_TRUE(Recorder::Sounds().empty());
+  // Only the start-up's posted refresh reached the shell since creation.
+  for (size_t I = ShellCallsAtStart; I < Recorder::Tray().size(); ++I) EXPECT_EQ(Recorder::Tray()[I].Tip(), "Vintrel");
+  // The next probe is armed for the interval.
+  EXPECT_TRUE(Form->timerNotify->Running());
+  EXPECT_EQ(Form->timerNotify->Interval(), 1000u);
+}
+
+TEST_F(ControllerTest, ATooltipOver62CharactersCutsTheLogLineAndStatusToo) {
+  LoopbackServer Server;
+  const std::string URL = Server.Url("/" + std::string(60, 'p'));
+  Create(URL);
+  ASSERT_TRUE(WaitForProbe());
+  const std::string Cut = ("Connected to " + URL).substr(0, 62);
+  EXPECT_EQ(Form->trayIcon->ToolTip(), Cut);
+  EXPECT_EQ(Form->labelState->Caption(), Cut);
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 1u);
+  EXPECT_TRUE(IsLogLine(Lines[0], Cut)) << Lines[0];
+  EXPECT_EQ(Lines[0].find(URL), std::string::npos);
+}
+
+TEST_F(ControllerTest, SwitchingOffWhileAProbeIsInFlightReportsStoppedThenTheLateResult) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Slow);
+  Server.SetSlowDelayMs(600);
+  Create(Server.Url());
+  ASSERT_TRUE(Server.WaitForRequests(1, 5000));
+
+  Form->ToggleActive();  // off, while the worker waits inside the open call
+  EXPECT_FALSE(Form->Active());
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 1u);
+  EXPECT_TRUE(IsLogLine(Lines[0], "Stopped")) << Lines[0];
+  EXPECT_EQ(Form->labelState->Caption(), "Stopped");
+  EXPECT_EQ(Form->trayIcon->ToolTip(), "Stopped");
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
+  EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
+  EXPECT_FALSE(Form->sbtnStart->Down());
+  EXPECT_TRUE(Form->editURL->Enabled());
+  EXPECT_TRUE(Recorder::Sounds().empty());  // switching off is silent
+
+  // The answer was already on its way: it is applied like any other.
+  ASSERT_TRUE(WaitForProbe());
+  Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 2u);
+  EXPECT_TRUE(IsLogLine(Lines[1], "Connected to " + Server.Url())) << Lines[1];
+  EXPECT_EQ(Recorder::Sounds().size(), 1u);
+  // Monitoring stays off: no timer, no further probe.
+  EXPECT_FALSE(Form->timerNotify->Running());
+  PumpFor(1500);
+  EXPECT_EQ(Server.RequestCount(), 1u);
+}
+
+TEST_F(ControllerTest, OffAndOnQuicklyStartsNoSecondProbeAndMonitoringGoesOn) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Slow);
+  Server.SetSlowDelayMs(500);
+  Create(Server.Url());
+  ASSERT_TRUE(Server.WaitForRequests(1, 5000));
+  Form->ToggleActive();
+  Form->ToggleActive();
+  EXPECT_TRUE(Form->Active());
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Stop");
+  EXPECT_TRUE(Form->sbtnStart->Down());
+  EXPECT_FALSE(Form->editURL->Enabled());
+  // Switching on shows the disconnected state unreported.
+  EXPECT_EQ(Form->labelState->Caption(), "Connecting ...");
+  EXPECT_EQ(LogLines().size(), 1u);
+
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_EQ(Server.RequestCount(), 1u);
+  EXPECT_EQ(Form->NotifyState(), nsConnected);
+  EXPECT_TRUE(Form->timerNotify->Running());
+  // One interval after that completion, the next probe.
+  EXPECT_TRUE(PumpUntil([&] { return Server.RequestCount() >= 2; }, 5000));
+}
+
+TEST_F(ControllerTest, TheIntervalFieldArmsTheTimerFromEachCompletion) {
+  LoopbackServer Server;
+  Create(Server.Url(), "30");
+  EXPECT_EQ(Form->editInterval->Text(), "30");
+  EXPECT_EQ(Form->timerNotify->Interval(), 30000u);
+  EXPECT_FALSE(Form->timerNotify->Running());  // not while the probe runs
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_TRUE(Form->timerNotify->Running());
+  Form->timerNotifyTimer(Form->timerNotify);
+  EXPECT_FALSE(Form->timerNotify->Running());
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_TRUE(Form->timerNotify->Running());
+  EXPECT_EQ(Server.RequestCount(), 2u);
+}
+
+TEST_F(ControllerTest, AnIntervalThatIsNoNumberShowsTheErrorAndStartsNoProbe) {
+  LoopbackServer Server;
+  Create(Server.Url());
+  ASSERT_TRUE(WaitForProbe());
+  ASSERT_TRUE(Form->timerNotify->Running());
+
+  // The user edits the field; the armed timer then fires through the loop.
+  Form->editInterval->SetText("3x");
+  ASSERT_TRUE(PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
+  EXPECT_EQ(Recorder::Boxes()[0].Text, "'3x' is not a valid integer value.");
+  EXPECT_EQ(Recorder::Boxes()[0].Caption, Application->Title());
+  EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_FALSE(Form->timerNotify->Running());
+  EXPECT_FALSE(Form->inetNotify->Probing());
+  PumpFor(1500);
+  EXPECT_EQ(Server.RequestCount(), 1u);
+
+  // Switching off and on with that text: the steps after the failed start
+  // are skipped, and monitoring stays idle though it counts as on.
+  Form->ToggleActive();
+  EXPECT_THROW(Form->ToggleActive(), EConvertError);
+  EXPECT_TRUE(Form->Active());
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Stop");
+  EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
+  EXPECT_FALSE(Form->sbtnStart->Down());
+  EXPECT_TRUE(Form->editURL->Enabled());
+  EXPECT_FALSE(Form->inetNotify->Probing());
+  EXPECT_EQ(Server.RequestCount(), 1u);
+}
+
+TEST_F(ControllerTest, SoundsPlayOnlyWhenTickedAndNeverOnSwitchingOff) {
+  LoopbackServer Server;
+  Create(Server.Url());
+  ASSERT_TRUE(WaitForProbe());
+  ASSERT_EQ(Recorder::Sounds().size(), 1u);
+  Form->cbSndConnect->SetChecked(false);
+  Form->cbSndDisconnect->SetChecked(false);
+  Form->editSndDisconnect->SetText("C:\\Sounds\\down.wav");
+  Form->inetNotifyDownNotification(Form->inetNotify, false);
+  Form->inetNotifyDownNotification(Form->inetNotify, true);
+  EXPECT_EQ(Recorder::Sounds().size(), 1u);
+  EXPECT_EQ(LogLines().size(), 3u);
+
+  Form->cbSndDisconnect->SetChecked(true);
+  Form->ToggleActive();
+  Form->StopNotify();  // the stopped state again: no change, nothing more
+  EXPECT_EQ(Recorder::Sounds().size(), 1u);
+  EXPECT_EQ(LogLines().size(), 4u);
+  Form->inetNotifyDownNotification(Form->inetNotify, false);
+  ASSERT_EQ(Recorder::Sounds().size(), 2u);
+  EXPECT_EQ(Recorder::Sounds()[1].File, "C:\\Sounds\\down.wav");
+}
+
+TEST_F(ControllerTest, ClosingStopsTheProbeAndTheTimer) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Hang);
+  Create(Server.Url());
+  ASSERT_TRUE(Server.WaitForHung(1, 5000));
+  Form->BeforeDestruction();
+  EXPECT_FALSE(Form->timerNotify->Running());
+  delete Form;
+  Form = VintrelF = nullptr;
+  Server.ReleaseHung();
+  PumpFor(300);  // the late completion finds no window and is dropped
+  // The icon left the notification area with the window.
+  ASSERT_FALSE(Recorder::Tray().empty());
+  EXPECT_EQ(Recorder::Tray().back().Message, static_cast<DWORD>(NIM_DELETE));
+}
+
+}  // namespace

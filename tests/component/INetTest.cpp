@@ -1,0 +1,253 @@
+// The probe against a loopback server, with the real WinINet calls (counted
+// through the platform seam, so every handle opened is seen closed).
+
+#include "monitor/INet.h"
+#include "toolkit/Exceptions.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/Pump.h"
+#include "tests/support/Seams.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+using vtest::Answer;
+using vtest::LoopbackServer;
+using vtest::PumpFor;
+using vtest::PumpUntil;
+
+// Counts the handles the worker opens and closes, then makes the real call.
+struct HandleCounter {
+  static std::atomic<int>& Opened() {
+    static std::atomic<int> Count{0};
+    return Count;
+  }
+  static std::atomic<int>& Closed() {
+    static std::atomic<int> Count{0};
+    return Count;
+  }
+  static HINTERNET WINAPI Open(LPCSTR Agent, DWORD Access, LPCSTR Proxy, LPCSTR Bypass, DWORD Flags) {
+    HINTERNET H = ::InternetOpenA(Agent, Access, Proxy, Bypass, Flags);
+    if (H) ++Opened();
+    return H;
+  }
+  static HINTERNET WINAPI OpenUrl(HINTERNET S, LPCSTR Url, LPCSTR Headers, DWORD Length, DWORD Flags, DWORD_PTR Ctx) {
+    HINTERNET H = ::InternetOpenUrlA(S, Url, Headers, Length, Flags, Ctx);
+    if (H) ++Opened();
+    return H;
+  }
+  static BOOL WINAPI Close(HINTERNET H) {
+    ++Closed();
+    return ::InternetCloseHandle(H);
+  }
+};
+
+struct Event {
+  bool IsConnected;
+  DWORD Thread;
+  TObject* Sender;
+};
+
+class ProbeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HandleCounter::Opened() = 0;
+    HandleCounter::Closed() = 0;
+    Platform().InternetOpenA = HandleCounter::Open;
+    Platform().InternetOpenUrlA = HandleCounter::OpenUrl;
+    Platform().InternetCloseHandle = HandleCounter::Close;
+    Probe = std::make_unique<TKVRINetNotify>(nullptr);
+    Probe->OnDownNotification = [this](TObject* Sender, bool IsConnected) {
+      Events.push_back({IsConnected, GetCurrentThreadId(), Sender});
+    };
+  }
+  void TearDown() override {
+    // No worker may outlive the test with the seam swapped.
+    EXPECT_TRUE(AllHandlesClosed(5000));
+  }
+
+  bool WaitForEvents(size_t Count, unsigned TimeoutMs = 10000) {
+    return PumpUntil([&] { return Events.size() >= Count; }, TimeoutMs);
+  }
+  static bool AllHandlesClosed(unsigned TimeoutMs) {
+    return PumpUntil([] { return HandleCounter::Opened() == HandleCounter::Closed(); }, TimeoutMs);
+  }
+  // Probes one address and returns the single result it reports.
+  bool ProbeOnce(const std::string& URL) {
+    Events.clear();
+    Probe->SetURL(URL);
+    Probe->Start();
+    EXPECT_TRUE(WaitForEvents(1)) << URL;
+    PumpFor(50);
+    EXPECT_EQ(Events.size(), 1u) << URL;
+    EXPECT_FALSE(Probe->Probing());
+    return !Events.empty() && Events[0].IsConnected;
+  }
+
+  vtest::ScopedPlatform Seam;
+  std::unique_ptr<TKVRINetNotify> Probe;
+  std::vector<Event> Events;
+};
+
+TEST_F(ProbeTest, AnyAnswerCountsAsConnectedAndArrivesOnTheUserInterfaceThread) {
+  LoopbackServer Server;
+  Server.SetSlowDelayMs(300);
+  for (Answer A : {Answer::Ok200, Answer::NotFound404, Answer::Error500, Answer::Slow}) {
+    Server.SetAnswer(A);
+    EXPECT_TRUE(ProbeOnce(Server.Url("/Status/Page")));
+    ASSERT_EQ(Events.size(), 1u);
+    EXPECT_EQ(Events[0].Thread, GetCurrentThreadId());
+    EXPECT_EQ(Events[0].Sender, Probe.get());
+    EXPECT_TRUE(Probe->Connected());
+  }
+  // What the server saw: the normalised (lower-cased) path, the agent, and
+  // one request per probe.
+  ASSERT_EQ(Server.RequestCount(), 4u);
+  for (const vtest::Request& R : Server.Requests()) {
+    EXPECT_EQ(R.RequestLine, "GET /status/page HTTP/1.1");
+    EXPECT_EQ(R.UserAgent, "TKVRINetNotify");
+  }
+}
+
+TEST_F(ProbeTest, UnreachableOrUnusableAddressesReportDisconnected) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Reset);
+  EXPECT_FALSE(ProbeOnce(Server.Url()));
+  EXPECT_EQ(Server.RequestCount(), 1u);
+  Server.Down();
+  EXPECT_FALSE(ProbeOnce(Server.Url()));
+  EXPECT_FALSE(ProbeOnce("http://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/"));
+  // A name with an empty label fails to resolve without reaching any resolver.
+  EXPECT_FALSE(ProbeOnce("http://a..b/"));
+  // "gopher://" normalises to a bare "http://".
+  EXPECT_FALSE(ProbeOnce("gopher://"));
+  EXPECT_EQ(Probe->URL(), "http://");
+  EXPECT_FALSE(Probe->Connected());
+}
+
+TEST_F(ProbeTest, TheAgentIsTrimmedAndSentAsSet) {
+  LoopbackServer Server;
+  Probe->SetAgent("  Custom Agent 1.0 \t");
+  EXPECT_TRUE(ProbeOnce(Server.Url()));
+  ASSERT_EQ(Server.RequestCount(), 1u);
+  EXPECT_EQ(Server.Requests()[0].UserAgent, "Custom Agent 1.0");
+}
+
+TEST_F(ProbeTest, StartWhileAWorkerRunsDoesNothingEvenAfterTheAddressChanged) {
+  LoopbackServer First, Second;
+  First.SetAnswer(Answer::Slow);
+  First.SetSlowDelayMs(400);
+  Probe->SetURL(First.Url());
+  Probe->Start();
+  ASSERT_TRUE(First.WaitForRequests(1, 5000));
+  Probe->SetURL(Second.Url());
+  Probe->Start();
+  EXPECT_EQ(Probe->URL(), NormalizeURL(Second.Url()));
+  ASSERT_TRUE(WaitForEvents(1));
+  PumpFor(300);
+  EXPECT_EQ(Events.size(), 1u);
+  EXPECT_TRUE(Events[0].IsConnected);
+  EXPECT_EQ(First.RequestCount(), 1u);
+  EXPECT_EQ(Second.RequestCount(), 0u);
+}
+
+// Holds the worker inside InternetOpenA until the test lets it go.
+struct GatedOpen {
+  static HANDLE& Gate() {
+    static HANDLE Event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return Event;
+  }
+  static std::atomic<bool>& Entered() {
+    static std::atomic<bool> Flag{false};
+    return Flag;
+  }
+  static HINTERNET WINAPI Open(LPCSTR Agent, DWORD Access, LPCSTR Proxy, LPCSTR Bypass, DWORD Flags) {
+    Entered() = true;
+    WaitForSingleObject(Gate(), 10000);
+    return HandleCounter::Open(Agent, Access, Proxy, Bypass, Flags);
+  }
+};
+
+TEST_F(ProbeTest, StopBeforeTheAddressIsOpenedGivesOneDisconnectedEvent) {
+  LoopbackServer Server;
+  Probe->Stop();  // no worker: nothing happens
+  EXPECT_FALSE(Probe->Probing());
+
+  ResetEvent(GatedOpen::Gate());
+  GatedOpen::Entered() = false;
+  Platform().InternetOpenA = GatedOpen::Open;
+  Probe->SetURL(Server.Url());
+  Probe->Start();
+  ASSERT_TRUE(PumpUntil([] { return GatedOpen::Entered().load(); }, 5000));
+  Probe->Stop();
+  SetEvent(GatedOpen::Gate());
+  ASSERT_TRUE(WaitForEvents(1));
+  PumpFor(200);
+  ASSERT_EQ(Events.size(), 1u);
+  EXPECT_FALSE(Events[0].IsConnected);
+  EXPECT_FALSE(Probe->Connected());
+  EXPECT_EQ(Server.RequestCount(), 0u);
+}
+
+TEST_F(ProbeTest, StopAfterTheAnswerButBeforeTheCompletionGivesDisconnected) {
+  LoopbackServer Server;
+  Probe->SetURL(Server.Url());
+  Probe->Start();
+  // The worker closes its session last, then waits for this thread to run
+  // its completion: no message is handled meanwhile.
+  const ULONGLONG Deadline = GetTickCount64() + 5000;
+  while (HandleCounter::Closed() < 2 && GetTickCount64() < Deadline) Sleep(5);
+  ASSERT_EQ(HandleCounter::Closed(), 2);
+  EXPECT_TRUE(Events.empty());
+  Probe->Stop();
+  ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_FALSE(Events[0].IsConnected);
+  EXPECT_EQ(Server.RequestCount(), 1u);
+}
+
+TEST_F(ProbeTest, StartFromInsideTheEventHandlerIsIgnored) {
+  LoopbackServer Server;
+  Probe->OnDownNotification = [this](TObject* Sender, bool IsConnected) {
+    Events.push_back({IsConnected, GetCurrentThreadId(), Sender});
+    Probe->Start();
+    EXPECT_TRUE(Probe->Probing());  // the finished worker is still registered
+  };
+  EXPECT_TRUE(ProbeOnce(Server.Url()));
+  PumpFor(300);
+  EXPECT_EQ(Events.size(), 1u);
+  EXPECT_EQ(Server.RequestCount(), 1u);
+  EXPECT_FALSE(Probe->Probing());
+}
+
+TEST_F(ProbeTest, AFailingHandlerStillLetsTheNextProbeStart) {
+  LoopbackServer Server;
+  Platform().MessageBoxA = vtest::Recorder::MessageBoxA;
+  vtest::Recorder::Boxes().clear();
+  Probe->OnDownNotification = [](TObject*, bool) { throw Exception("handler failed"); };
+  Probe->SetURL(Server.Url());
+  Probe->Start();
+  ASSERT_TRUE(PumpUntil([] { return !vtest::Recorder::Boxes().empty(); }, 10000));
+  EXPECT_EQ(vtest::Recorder::Boxes()[0].Text, "handler failed.");
+  EXPECT_FALSE(Probe->Probing());
+  Probe->Start();
+  EXPECT_TRUE(Server.WaitForRequests(2, 5000));
+}
+
+TEST_F(ProbeTest, AComponentDestroyedWhileItsWorkerHangsHearsNothingAndNothingCrashes) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Hang);
+  Probe->SetURL(Server.Url());
+  Probe->Start();
+  ASSERT_TRUE(Server.WaitForHung(1, 5000));
+  Probe.reset();
+  // Let the worker go: it finishes, finds no one to tell, and frees itself.
+  Server.ReleaseHung();
+  EXPECT_TRUE(AllHandlesClosed(10000));
+  PumpFor(300);
+  EXPECT_TRUE(Events.empty());
+}
+
+}  // namespace

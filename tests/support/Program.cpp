@@ -1,0 +1,85 @@
+#include "tests/support/Program.h"
+
+#include <stdexcept>
+
+namespace vtest {
+
+namespace {
+
+std::string TestProgramFolder() {
+  char Path[MAX_PATH];
+  DWORD Length = GetModuleFileNameA(nullptr, Path, sizeof Path);
+  std::string Result(Path, Length);
+  return Result.substr(0, Result.find_last_of('\\') + 1);
+}
+
+struct WindowSearch {
+  DWORD ProcessId;
+  const char* ClassName;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchWindow(HWND Wnd, LPARAM Parameter) {
+  auto* Search = reinterpret_cast<WindowSearch*>(Parameter);
+  DWORD Owner = 0;
+  GetWindowThreadProcessId(Wnd, &Owner);
+  char Class[256] = "";
+  GetClassNameA(Wnd, Class, sizeof Class);
+  if (Owner == Search->ProcessId && lstrcmpA(Class, Search->ClassName) == 0) {
+    Search->Found = Wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+Program::Program(const std::string& Folder, const std::string& Name) : FPath(Folder + Name) {
+  if (!CopyFileA((TestProgramFolder() + "Vintrel.exe").c_str(), FPath.c_str(), FALSE))
+    throw std::runtime_error("cannot copy Vintrel.exe to " + FPath);
+}
+
+Program::~Program() {
+  if (FInfo.hProcess) {
+    if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(FInfo.hProcess, 99);
+      WaitForSingleObject(FInfo.hProcess, 5000);
+    }
+    CloseHandle(FInfo.hProcess);
+    CloseHandle(FInfo.hThread);
+  }
+}
+
+void Program::Start() {
+  STARTUPINFOA Startup = {};
+  Startup.cb = sizeof Startup;
+  std::string CommandLine = "\"" + FPath + "\"";
+  std::string Folder = FPath.substr(0, FPath.find_last_of('\\') + 1);
+  // Started from another folder: the program must find its files by its own path.
+  if (!CreateProcessA(FPath.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
+                      &FInfo))
+    throw std::runtime_error("cannot start " + FPath);
+}
+
+HWND Program::WaitForWindow(const char* ClassName, unsigned TimeoutMs) const {
+  const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
+  do {
+    WindowSearch Search = {FInfo.dwProcessId, ClassName, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&Search));
+    if (Search.Found) return Search.Found;
+    Sleep(20);
+  } while (GetTickCount64() < Deadline);
+  return nullptr;
+}
+
+bool Program::WaitForExit(unsigned TimeoutMs) const {
+  return WaitForSingleObject(FInfo.hProcess, TimeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Program::ExitCode() const {
+  DWORD Code = 0;
+  GetExitCodeProcess(FInfo.hProcess, &Code);
+  return Code;
+}
+
+}  // namespace vtest

@@ -1,0 +1,34 @@
+#pragma once
+// The real Vintrel.exe run as a user runs it: a copy in a folder of its own
+// (so its settings and log land there), started as a process, found by its
+// main window.
+
+#include <windows.h>
+
+#include <string>
+
+namespace vtest {
+
+class Program {
+ public:
+  // Copies Vintrel.exe (from beside the test program) into Folder as Name.
+  Program(const std::string& Folder, const std::string& Name = "Vintrel.exe");
+  // Ends a copy that is still running.
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  void Start();
+  // The process's top-level window of that class, once it exists.
+  HWND WaitForWindow(const char* ClassName, unsigned TimeoutMs) const;
+  // Waits for the process to end; returns whether it did.
+  bool WaitForExit(unsigned TimeoutMs) const;
+  DWORD ExitCode() const;
+  DWORD ProcessId() const { return FInfo.dwProcessId; }
+
+ private:
+  std::string FPath;
+  PROCESS_INFORMATION FInfo = {};
+};
+
+}  // namespace vtest

@@ -1,0 +1,31 @@
+#pragma once
+// A fresh folder for one test, removed with everything in it afterwards, and
+// a stand-in executable path inside it (so the program's files land there).
+
+#include <string>
+
+namespace vtest {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, with a trailing backslash.
+  const std::string& Path() const { return FPath; }
+  std::string File(const std::string& Name) const { return FPath + Name; }
+
+  void Write(const std::string& Name, const std::string& Content) const;
+  std::string Read(const std::string& Name) const;
+  bool Exists(const std::string& Name) const;
+
+  // Makes the platform seam report "<folder>\Vintrel.exe" as the executable.
+  void PretendExecutableHere() const;
+
+ private:
+  std::string FPath;
+};
+
+}  // namespace vtest
