@@ -1,11 +1,31 @@
 #include "toolkit/Buttons.h"
 
+namespace {
+
+// The checkered face of a button that stays down, as the classic look has it.
+HBRUSH CreateDownBrush() {
+  COLORREF Face = GetSysColor(COLOR_BTNFACE), Light = GetSysColor(COLOR_BTNHIGHLIGHT);
+  HDC Screen = GetDC(nullptr);
+  HBITMAP Pattern = CreateCompatibleBitmap(Screen, 8, 8);
+  HDC Memory = CreateCompatibleDC(Screen);
+  HGDIOBJ Old = SelectObject(Memory, Pattern);
+  for (int Y = 0; Y < 8; ++Y)
+    for (int X = 0; X < 8; ++X) SetPixel(Memory, X, Y, ((X + Y) & 1) ? Light : Face);
+  SelectObject(Memory, Old);
+  DeleteDC(Memory);
+  ReleaseDC(nullptr, Screen);
+  HBRUSH Brush = CreatePatternBrush(Pattern);
+  DeleteObject(Pattern);
+  return Brush;
+}
+
+}  // namespace
+
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 23, 22); }
 
 void TSpeedButton::SetDown(bool Value) {
   if (FGroupIndex == 0) Value = false;
   if (Value == FDown) return;
-  // The last button down of a group that may not be all up stays down.
   if (FDown && !Value && !FAllowAllUp) return;
   FDown = Value;
   if (Value && Parent()) {
@@ -26,6 +46,11 @@ void TSpeedButton::SetFlat(bool Value) {
   Invalidate();
 }
 
+void TSpeedButton::LoadGlyph(const char* Resource) {
+  FGlyph.Load(Resource);
+  Invalidate();
+}
+
 void TSpeedButton::Click() {
   if (FGroupIndex != 0) {
     if (!FDown)
@@ -34,4 +59,94 @@ void TSpeedButton::Click() {
       SetDown(false);
   }
   TGraphicControl::Click();
+}
+
+bool TSpeedButton::DialogChar(char Key) {
+  if (!IsAccelerator(Key)) return false;
+  Click();
+  return true;
+}
+
+void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == TMouseButton::mbLeft) {
+    FDragging = FPressed = true;
+    Invalidate();
+  }
+  TGraphicControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
+  if (FDragging) {
+    bool Inside = X >= 0 && Y >= 0 && X < Width() && Y < Height();
+    if (Inside != FPressed) {
+      FPressed = Inside;
+      Invalidate();
+    }
+  }
+  TGraphicControl::MouseMove(Shift, X, Y);
+}
+
+void TSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == TMouseButton::mbLeft && FDragging) {
+    FDragging = FPressed = false;
+    Invalidate();
+  }
+  TGraphicControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TSpeedButton::MouseEnter() {
+  FHot = true;
+  if (FFlat) Invalidate();
+}
+
+void TSpeedButton::MouseLeave() {
+  FHot = false;
+  if (FFlat) Invalidate();
+}
+
+void TSpeedButton::Paint() {
+  HDC DC = Canvas().Handle();
+  RECT R = ClientRect();
+  const bool Sunken = FPressed || FDown;
+  if (FFlat) {
+    Canvas().SetBrushStyle(TBrushStyle::bsSolid);
+    Canvas().SetBrushColor(Color());
+    Canvas().FillRect(R);
+    if (FDown && !FPressed) {
+      HBRUSH Brush = CreateDownBrush();
+      RECT Inner = R;
+      InflateRect(&Inner, -1, -1);
+      FillRect(DC, &Inner, Brush);
+      DeleteObject(Brush);
+    }
+    if (Sunken || (FHot && Enabled())) DrawEdge(DC, &R, Sunken ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+  } else {
+    DrawFrameControl(DC, &R, DFC_BUTTON, DFCS_BUTTONPUSH | (Sunken ? DFCS_PUSHED : 0));
+  }
+
+  // The glyph, then the caption beside it; the whole block centred, and
+  // shifted a pixel down-right while pressed.
+  Canvas().Font().Assign(Font());
+  Canvas().SetBrushStyle(TBrushStyle::bsClear);
+  RECT Text = {0, 0, 0, 0};
+  if (!Caption().empty()) Canvas().DrawTextRect(Caption(), Text, DT_CALCRECT | DT_SINGLELINE);
+  const int Spacing = (!FGlyph.Empty() && !Caption().empty()) ? 4 : 0;
+  const int BlockWidth = FGlyph.Width() + Spacing + (Text.right - Text.left);
+  int X = (Width() - BlockWidth + 1) / 2 + (Sunken ? 1 : 0);
+  const int Shift = Sunken ? 1 : 0;
+  if (!FGlyph.Empty()) {
+    DrawGlyph(DC, X, (Height() - FGlyph.Height()) / 2 + Shift, FGlyph, Enabled());
+    X += FGlyph.Width() + Spacing;
+  }
+  if (Caption().empty()) return;
+  RECT Place = {X, Shift, X + Text.right - Text.left, Height() + Shift};
+  const UINT Flags = DT_SINGLELINE | DT_VCENTER | DT_LEFT;
+  if (!Enabled()) {
+    OffsetRect(&Place, 1, 1);
+    Canvas().Font().SetColor(clBtnHighlight);
+    Canvas().DrawTextRect(Caption(), Place, Flags);
+    OffsetRect(&Place, -1, -1);
+    Canvas().Font().SetColor(clBtnShadow);
+  }
+  Canvas().DrawTextRect(Caption(), Place, Flags);
 }

@@ -1,8 +1,28 @@
 #include "toolkit/Controls.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/Forms.h"
+
+#include <windowsx.h>
 
 #include <algorithm>
+
+namespace {
+
+TShiftState KeysToShift(WPARAM Keys) {
+  TShiftState Shift = 0;
+  if (Keys & MK_SHIFT) Shift |= ssShift;
+  if (Keys & MK_CONTROL) Shift |= ssCtrl;
+  if (Keys & MK_LBUTTON) Shift |= ssLeft;
+  if (Keys & MK_RBUTTON) Shift |= ssRight;
+  if (Keys & MK_MBUTTON) Shift |= ssMiddle;
+  if (GetKeyState(VK_MENU) < 0) Shift |= ssAlt;
+  return Shift;
+}
+
+bool IsMouseMessage(UINT Msg) { return Msg >= WM_MOUSEFIRST && Msg <= WM_MBUTTONDBLCLK; }
+
+}  // namespace
 
 // ---- TControl ----
 
@@ -21,6 +41,12 @@ void TControl::SetParent(TWinControl* Value) {
   if (Value) Value->InsertControl(this);
 }
 
+TCustomForm* TControl::ParentForm() const {
+  for (const TControl* C = this; C; C = C->FParent)
+    if (auto* Form = dynamic_cast<TCustomForm*>(const_cast<TControl*>(C))) return Form;
+  return nullptr;
+}
+
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   RECT Old = BoundsRect();
@@ -28,11 +54,9 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   FTop = ATop;
   FWidth = AWidth;
   FHeight = AHeight;
-  if (FParent && !FParent->FCreating) {
-    // A windowless control leaves its old place to be painted again.
-    if (!dynamic_cast<TWinControl*>(this) && FParent->HandleAllocated())
-      InvalidateRect(FParent->WindowHandle(), &Old, TRUE);
-  }
+  // A windowless control leaves its old place to be painted again.
+  if (FParent && !FParent->FCreating && !dynamic_cast<TWinControl*>(this) && FParent->HandleAllocated())
+    InvalidateRect(FParent->WindowHandle(), &Old, TRUE);
   BoundsChanged();
   if (FParent && FAlign != TAlign::alNone) FParent->AlignControls();
 }
@@ -47,6 +71,14 @@ void TControl::SetVisible(bool Value) {
   if (Value == FVisible) return;
   FVisible = Value;
   VisibleChanged();
+}
+
+bool TControl::Showing() const {
+  for (const TControl* C = this; C; C = C->FParent) {
+    if (!C->FVisible) return false;
+    if (dynamic_cast<const TCustomForm*>(C)) return true;
+  }
+  return false;
 }
 
 void TControl::SetEnabled(bool Value) {
@@ -75,6 +107,91 @@ void TControl::Invalidate() {
 }
 
 void TControl::Click() { OnClick(this); }
+
+bool TControl::IsAccelerator(char Key) const {
+  char Marked = 0;
+  for (size_t I = 0; I + 1 < FCaption.size(); ++I) {
+    if (FCaption[I] != '&') continue;
+    if (FCaption[I + 1] != '&') {
+      Marked = FCaption[I + 1];
+      break;
+    }
+    ++I;  // "&&" stands for one ampersand
+  }
+  if (!Marked) return false;
+  char Pair[2] = {Marked, Key};
+  CharUpperBuffA(Pair, 2);
+  return Pair[0] == Pair[1];
+}
+
+bool TControl::MouseCapture() const {
+  if (auto* Self = dynamic_cast<const TWinControl*>(this))
+    return Self->HandleAllocated() && GetCapture() == Self->WindowHandle();
+  return FParent && FParent->FCaptureControl == this && GetCapture() == FParent->WindowHandle();
+}
+
+void TControl::SetMouseCapture(bool Value) {
+  if (auto* Self = dynamic_cast<TWinControl*>(this)) {
+    if (Value)
+      SetCapture(Self->Handle());
+    else if (MouseCapture())
+      ReleaseCapture();
+    return;
+  }
+  if (!FParent || !FParent->HandleAllocated()) return;
+  if (Value) {
+    // The parent captures the pointer and hands every movement to this
+    // control, in its own coordinates, until released.
+    FParent->FCaptureControl = static_cast<TGraphicControl*>(this);
+    SetCapture(FParent->WindowHandle());
+  } else if (FParent->FCaptureControl == this) {
+    FParent->FCaptureControl = nullptr;
+    if (GetCapture() == FParent->WindowHandle()) ReleaseCapture();
+  }
+}
+
+void TControl::MouseMessage(UINT Msg, WPARAM Keys, int X, int Y) {
+  TShiftState Shift = KeysToShift(Keys);
+  switch (Msg) {
+    case WM_MOUSEMOVE:
+      MouseMove(Shift, X, Y);
+      break;
+    case WM_LBUTTONDOWN:
+      SetMouseCapture(true);
+      FClicked = true;
+      MouseDown(TMouseButton::mbLeft, Shift, X, Y);
+      break;
+    case WM_LBUTTONDBLCLK:
+      SetMouseCapture(true);
+      DblClick();
+      MouseDown(TMouseButton::mbLeft, Shift | ssDouble, X, Y);
+      break;
+    case WM_LBUTTONUP:
+      SetMouseCapture(false);
+      if (FClicked) {
+        FClicked = false;
+        if (X >= 0 && Y >= 0 && X < FWidth && Y < FHeight) Click();
+      }
+      MouseUp(TMouseButton::mbLeft, Shift, X, Y);
+      break;
+    case WM_RBUTTONDOWN:
+      MouseDown(TMouseButton::mbRight, Shift, X, Y);
+      break;
+    case WM_RBUTTONUP:
+      MouseUp(TMouseButton::mbRight, Shift, X, Y);
+      break;
+    default:
+      break;
+  }
+}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y) { OnMouseMove(this, Shift, X, Y); }
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) { OnMouseUp(this, Button, Shift, X, Y); }
 
 // ---- TGraphicControl ----
 
@@ -152,9 +269,21 @@ void TWinControl::InsertControl(TControl* Control) {
 
 void TWinControl::RemoveControl(TControl* Control) {
   Control->Invalidate();
+  if (FCaptureControl == Control) Control->SetMouseCapture(false);
+  if (FMouseControl == Control) FMouseControl = nullptr;
   auto It = std::find(FControls.begin(), FControls.end(), Control);
   if (It != FControls.end()) FControls.erase(It);
   Control->FParent = nullptr;
+}
+
+TGraphicControl* TWinControl::ControlAtPos(POINT Point) const {
+  for (auto It = FControls.rbegin(); It != FControls.rend(); ++It) {
+    auto* C = dynamic_cast<TGraphicControl*>(*It);
+    if (!C || !C->Visible() || !C->Enabled()) continue;
+    RECT R = C->BoundsRect();
+    if (PtInRect(&R, Point)) return C;
+  }
+  return nullptr;
 }
 
 void TWinControl::AlignControls() {
@@ -165,28 +294,31 @@ void TWinControl::AlignControls() {
     for (TControl* C : FControls) {
       if (C->Align() != Kind || !C->Visible()) continue;
       int W = C->Width(), H = C->Height();
+      RECT New = Free;
       switch (Kind) {
         case TAlign::alTop:
-          C->FLeft = Free.left, C->FTop = Free.top, C->FWidth = Free.right - Free.left, C->FHeight = H;
+          New.bottom = Free.top + H;
           Free.top += H;
           break;
         case TAlign::alBottom:
-          C->FLeft = Free.left, C->FTop = Free.bottom - H, C->FWidth = Free.right - Free.left, C->FHeight = H;
+          New.top = Free.bottom - H;
           Free.bottom -= H;
           break;
         case TAlign::alLeft:
-          C->FLeft = Free.left, C->FTop = Free.top, C->FWidth = W, C->FHeight = Free.bottom - Free.top;
+          New.right = Free.left + W;
           Free.left += W;
           break;
         case TAlign::alRight:
-          C->FLeft = Free.right - W, C->FTop = Free.top, C->FWidth = W, C->FHeight = Free.bottom - Free.top;
+          New.left = Free.right - W;
           Free.right -= W;
           break;
         default:
-          C->FLeft = Free.left, C->FTop = Free.top;
-          C->FWidth = std::max(0L, Free.right - Free.left), C->FHeight = std::max(0L, Free.bottom - Free.top);
           break;
       }
+      C->FLeft = New.left;
+      C->FTop = New.top;
+      C->FWidth = std::max(0L, New.right - New.left);
+      C->FHeight = std::max(0L, New.bottom - New.top);
       C->BoundsChanged();
     }
   }
@@ -204,6 +336,17 @@ void TWinControl::SetTabStop(bool Value) {
 
 bool TWinControl::Focused() const { return HandleAllocated() && GetFocus() == WindowHandle(); }
 
+bool TWinControl::CanFocus() const {
+  // Enabled all the way up to the form, and shown up to it (the form itself
+  // may be hidden).
+  for (const TControl* C = this; C; C = C->Parent()) {
+    if (!C->Enabled()) return false;
+    if (dynamic_cast<const TCustomForm*>(C)) return true;
+    if (!C->Visible()) return false;
+  }
+  return true;
+}
+
 void TWinControl::SetFocus() { ::SetFocus(Handle()); }
 
 void TWinControl::Invalidate() {
@@ -211,9 +354,7 @@ void TWinControl::Invalidate() {
 }
 
 void TWinControl::BoundsChanged() {
-  if (HandleAllocated()) {
-    MoveWindow(WindowHandle(), Left(), Top(), Width(), Height(), TRUE);
-  }
+  if (HandleAllocated()) MoveWindow(WindowHandle(), Left(), Top(), Width(), Height(), TRUE);
   AlignControls();
 }
 
@@ -256,6 +397,70 @@ HBRUSH TWinControl::CtlColor(HDC DC) {
   return ColorBrush();
 }
 
+void TWinControl::EraseBackground(HDC DC) {
+  RECT R;
+  GetClientRect(WindowHandle(), &R);
+  FillRect(DC, &R, ColorBrush());
+}
+
+void TWinControl::PaintHandler() {
+  PAINTSTRUCT PS;
+  HDC DC = BeginPaint(WindowHandle(), &PS);
+  FCanvas.SetHandle(DC);
+  Paint(FCanvas);
+  FCanvas.SetHandle(nullptr);
+  // The windowless children, in their order: later ones over earlier ones.
+  for (TControl* Child : FControls) {
+    auto* C = dynamic_cast<TGraphicControl*>(Child);
+    if (!C || !C->Visible() || C->Width() <= 0 || C->Height() <= 0) continue;
+    RECT Bounds = C->BoundsRect(), Overlap;
+    if (!IntersectRect(&Overlap, &Bounds, &PS.rcPaint)) continue;
+    int Saved = SaveDC(DC);
+    SetViewportOrgEx(DC, C->Left(), C->Top(), nullptr);
+    IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
+    C->Canvas().SetHandle(DC);
+    C->Paint();
+    C->Canvas().SetHandle(nullptr);
+    RestoreDC(DC, Saved);
+  }
+  EndPaint(WindowHandle(), &PS);
+}
+
+void TWinControl::UpdateMouseControl(TGraphicControl* Control) {
+  if (Control == FMouseControl) return;
+  TGraphicControl* Old = FMouseControl;
+  FMouseControl = Control;
+  if (Old) Old->MouseLeave();
+  if (Control) {
+    Control->MouseEnter();
+    // Tell us when the pointer leaves the window altogether.
+    TRACKMOUSEEVENT Track = {sizeof Track, TME_LEAVE, WindowHandle(), 0};
+    TrackMouseEvent(&Track);
+  }
+}
+
+bool TWinControl::RouteMouse(TMessage& Message) {
+  POINT Point = {GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+  if (Message.Msg == WM_MOUSEMOVE) UpdateMouseControl(ControlAtPos(Point));
+  TControl* Target = FCaptureControl ? static_cast<TControl*>(FCaptureControl) : ControlAtPos(Point);
+  if (!Target) return false;
+  UINT Msg = Message.Msg;
+  if (Msg == WM_LBUTTONDBLCLK && !Target->AcceptsDoubleClicks()) Msg = WM_LBUTTONDOWN;
+  Target->MouseMessage(Msg, Message.WParam, Point.x - Target->Left(), Point.y - Target->Top());
+  return true;
+}
+
+bool TWinControl::SetCursorFor() {
+  POINT Point;
+  GetCursorPos(&Point);
+  ScreenToClient(WindowHandle(), &Point);
+  TGraphicControl* Control = FCaptureControl ? FCaptureControl : ControlAtPos(Point);
+  int Cursor = Control ? Control->Cursor() : this->Cursor();
+  if (Cursor != crHandPoint) return false;
+  ::SetCursor(LoadCursorA(nullptr, IDC_HAND));
+  return true;
+}
+
 void TWinControl::WndProc(TMessage& Message) {
   switch (Message.Msg) {
     case WM_COMMAND:
@@ -278,17 +483,53 @@ void TWinControl::WndProc(TMessage& Message) {
       }
       break;
     }
-    case WM_ERASEBKGND: {
+    case WM_ERASEBKGND:
       // A system control paints its own background, with the brush of
       // WM_CTLCOLOR*.
       if (Superclassed()) break;
-      RECT R;
-      GetClientRect(WindowHandle(), &R);
-      FillRect(reinterpret_cast<HDC>(Message.WParam), &R, ColorBrush());
+      EraseBackground(reinterpret_cast<HDC>(Message.WParam));
       Message.Result = 1;
       return;
+    case WM_PAINT:
+      if (Superclassed()) break;
+      PaintHandler();
+      return;
+    case WM_SETFOCUS:
+      DefaultHandler(Message);
+      if (TCustomForm* Form = ParentForm(); Form && Form != this) Form->FocusChanged(this);
+      return;
+    case WM_SETCURSOR:
+      if (LOWORD(Message.LParam) == HTCLIENT && reinterpret_cast<HWND>(Message.WParam) == WindowHandle() &&
+          SetCursorFor()) {
+        Message.Result = TRUE;
+        return;
+      }
+      break;
+    case WM_WINDOWPOSCHANGED: {
+      // The window moved or changed size by other means (the system's move
+      // loop, say): the stored bounds follow it.
+      const auto* Pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+      bool Resized = !(Pos->flags & SWP_NOSIZE) && (Pos->cx != Width() || Pos->cy != Height());
+      if (!(Pos->flags & SWP_NOMOVE)) FLeft = Pos->x, FTop = Pos->y;
+      if (!(Pos->flags & SWP_NOSIZE)) FWidth = Pos->cx, FHeight = Pos->cy;
+      if (Resized) AlignControls();
+      break;
     }
+    case WM_MOUSELEAVE:
+      UpdateMouseControl(nullptr);
+      break;
+    case WM_CAPTURECHANGED:
+      FCaptureControl = nullptr;
+      break;
     default:
+      if (IsMouseMessage(Message.Msg) && !Superclassed()) {
+        if (!RouteMouse(Message)) {
+          POINT Point = {GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+          MouseMessage(Message.Msg, Message.WParam, Point.x, Point.y);
+          DefaultHandler(Message);
+        }
+        return;
+      }
       break;
   }
   DefaultHandler(Message);

@@ -1,7 +1,7 @@
 #pragma once
-// Controls: the windowless kind, painted by its parent, and the windowed kind,
-// a real child window. Both carry bounds, visibility, enabled state, caption,
-// font, colour, hint and mouse events.
+// Controls: the windowless kind, painted and fed with mouse input by its
+// parent, and the windowed kind, a real child window. Both carry bounds,
+// visibility, enabled state, caption, font, colour, hint and mouse events.
 
 #include "toolkit/Classes.h"
 #include "toolkit/Graphics.h"
@@ -11,6 +11,7 @@
 #include <vector>
 
 class TWinControl;
+class TCustomForm;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
@@ -24,6 +25,8 @@ class TControl : public TComponent {
 
   TWinControl* Parent() const { return FParent; }  // not owned
   virtual void SetParent(TWinControl* Value);
+  // The form the control sits on, if any.
+  TCustomForm* ParentForm() const;
 
   int Left() const { return FLeft; }
   int Top() const { return FTop; }
@@ -38,6 +41,8 @@ class TControl : public TComponent {
 
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value);
+  // Visible, and every parent up to the form visible too.
+  bool Showing() const;
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool Value);
 
@@ -60,6 +65,13 @@ class TControl : public TComponent {
   // Runs the click: OnClick when set.
   virtual void Click();
 
+  // Whether the pointer is captured for this control.
+  bool MouseCapture() const;
+  void SetMouseCapture(bool Value);
+
+  // A mouse message in the control's own coordinates, as the parent routes it.
+  void MouseMessage(UINT Msg, WPARAM Keys, int X, int Y);
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
@@ -73,8 +85,20 @@ class TControl : public TComponent {
   virtual void TextChanged() {}
   virtual void FontChanged() {}
   virtual void ColorChanged() { Invalidate(); }
-  // The caption as the user may have edited it (windowed controls read their window).
   void StoreCaption(const std::string& Value) { FCaption = Value; }
+
+  virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void MouseMove(TShiftState Shift, int X, int Y);
+  virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void DblClick() { OnDblClick(this); }
+  // The pointer came over the control, or left it.
+  virtual void MouseEnter() {}
+  virtual void MouseLeave() {}
+  // Whether a double click is a double click for this control; for the
+  // others it is a second press.
+  virtual bool AcceptsDoubleClicks() const { return true; }
+  // Whether the caption marks Key (in either case) with "&".
+  bool IsAccelerator(char Key) const;
 
  private:
   friend class TWinControl;        // keeps the parent link and places aligned children
@@ -83,6 +107,7 @@ class TControl : public TComponent {
   TAlign FAlign = TAlign::alNone;
   bool FVisible = true;
   bool FEnabled = true;
+  bool FClicked = false;  // the left button went down here
   std::string FCaption;
   TFont FFont;
   TColor FColor = clBtnFace;
@@ -91,10 +116,17 @@ class TControl : public TComponent {
   int FCursor = crDefault;
 };
 
-// A control without a window of its own; its parent paints it.
+// A control without a window of its own; its parent paints it, with the
+// canvas set on the parent's context, its origin and clipping on the control.
 class TGraphicControl : public TControl {
  public:
   using TControl::TControl;
+
+  TCanvas& Canvas() { return FCanvas; }
+  // Called by the parent with the canvas ready.
+  virtual void Paint() {}
+  // An Alt+key press reached the form: whether this control took it.
+  virtual bool DialogChar(char) { return false; }
 
  protected:
   void VisibleChanged() override;
@@ -102,6 +134,9 @@ class TGraphicControl : public TControl {
   void TextChanged() override { Invalidate(); }
   void FontChanged() override { Invalidate(); }
   void BoundsChanged() override;
+
+ private:
+  TCanvas FCanvas;
 };
 
 // A control with a window of its own. The window is made when first needed,
@@ -116,6 +151,8 @@ class TWinControl : public TControl, public TWindowObject {
   void HandleNeeded() { Handle(); }
 
   const std::vector<TControl*>& Controls() const { return FControls; }
+  // The topmost showing, enabled windowless child at a point, or none.
+  TGraphicControl* ControlAtPos(POINT Point) const;
 
   int TabOrder() const { return FTabOrder; }
   void SetTabOrder(int Value) { FTabOrder = Value; }
@@ -124,21 +161,30 @@ class TWinControl : public TControl, public TWindowObject {
 
   bool Focused() const;
   virtual void SetFocus();
+  bool CanFocus() const;
 
   void Invalidate() override;
 
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+
  protected:
   friend class TControl;
+  friend class TCustomForm;
   virtual void CreateParams(TCreateParams& Params);
   virtual void CreateHandle();
   // A control notification (WM_COMMAND) that the parent hands back.
   virtual void CommandNotify(WORD /*Code*/) {}
   // The brush for WM_CTLCOLOR* that the parent hands back; sets the colours.
   virtual HBRUSH CtlColor(HDC DC);
+  // Paints the control's own surface (not for system controls); the
+  // windowless children are painted after it.
+  virtual void Paint(TCanvas&) {}
   // Re-positions the children that have an Align.
   void AlignControls();
 
   void WndProc(TMessage& Message) override;
+  void EraseBackground(HDC DC);
 
   void BoundsChanged() override;
   void VisibleChanged() override;
@@ -151,10 +197,17 @@ class TWinControl : public TControl, public TWindowObject {
   void InsertControl(TControl* Control);
   void RemoveControl(TControl* Control);
   HBRUSH ColorBrush();
+  void PaintHandler();
+  bool RouteMouse(TMessage& Message);
+  void UpdateMouseControl(TGraphicControl* Control);
+  bool SetCursorFor();
 
-  std::vector<TControl*> FControls;  // not owned: the owner frees them
+  std::vector<TControl*> FControls;            // not owned: the owner frees them
+  TGraphicControl* FCaptureControl = nullptr;  // not owned
+  TGraphicControl* FMouseControl = nullptr;    // not owned: under the pointer
   int FTabOrder = -1;
   bool FTabStop = false;
   HBRUSH FBrush = nullptr;  // owned; the solid brush of Color
   bool FCreating = false;
+  TCanvas FCanvas;
 };

@@ -53,6 +53,16 @@ void TImage::SetTransparent(bool Value) {
   Invalidate();
 }
 
+void TImage::Paint() {
+  if (!FTransparent) {
+    Canvas().SetBrushStyle(TBrushStyle::bsSolid);
+    Canvas().SetBrushColor(Color());
+    Canvas().FillRect(ClientRect());
+  }
+  // An icon carries its own transparency mask.
+  if (!FPicture.Empty()) DrawIconEx(Canvas().Handle(), 0, 0, FPicture.Handle(), 0, 0, 0, nullptr, DI_NORMAL);
+}
+
 // ---- TNotebook ----
 
 void TPage::CreateParams(TCreateParams& Params) {
@@ -79,6 +89,11 @@ TPage* TNotebook::AddPage() {
 
 void TNotebook::SetPageIndex(int Value) {
   if (Value < 0 || Value >= PageCount() || Value == FPageIndex) return;
+  // A control on the page that goes keeps no focus: the notebook takes it.
+  HWND Focus = GetFocus();
+  if (FPageIndex >= 0 && Focus && HandleAllocated() &&
+      IsChild(FPages[static_cast<size_t>(FPageIndex)]->WindowHandle(), Focus))
+    SetFocus();
   FPageIndex = Value;
   // Show the new page before hiding the others, so nothing flashes.
   FPages[static_cast<size_t>(Value)]->SetVisible(true);
@@ -100,4 +115,77 @@ void TPanel::SetBevelOuter(TPanelBevel Value) {
   if (Value == FBevelOuter) return;
   FBevelOuter = Value;
   Invalidate();
+}
+
+void TPanel::Paint(TCanvas& Canvas) {
+  RECT R = ClientRect();
+  if (FBevelOuter != TPanelBevel::bvNone)
+    DrawEdge(Canvas.Handle(), &R, FBevelOuter == TPanelBevel::bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+  if (Caption().empty()) return;
+  Canvas.Font().Assign(Font());
+  Canvas.SetBrushStyle(TBrushStyle::bsClear);
+  Canvas.DrawTextRect(Caption(), R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+// ---- TBevel ----
+
+TBevel::TBevel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 50, 50); }
+
+void TBevel::SetShape(TBevelShape Value) {
+  if (Value == FShape) return;
+  FShape = Value;
+  Invalidate();
+}
+
+void TBevel::SetStyle(TBevelStyle Value) {
+  if (Value == FStyle) return;
+  FStyle = Value;
+  Invalidate();
+}
+
+void TBevel::Paint() {
+  // Lowered: the shadow first, the highlight beside it.
+  TColor First = FStyle == TBevelStyle::bsLowered ? clBtnShadow : clBtnHighlight;
+  TColor Second = FStyle == TBevelStyle::bsLowered ? clBtnHighlight : clBtnShadow;
+  const int W = Width(), H = Height();
+  TCanvas& C = Canvas();
+  switch (FShape) {
+    case TBevelShape::bsLeftLine:
+      C.Line(First, 0, 0, 0, H);
+      C.Line(Second, 1, 0, 1, H);
+      break;
+    case TBevelShape::bsRightLine:
+      C.Line(First, W - 2, 0, W - 2, H);
+      C.Line(Second, W - 1, 0, W - 1, H);
+      break;
+    case TBevelShape::bsTopLine:
+      C.Line(First, 0, 0, W, 0);
+      C.Line(Second, 0, 1, W, 1);
+      break;
+    case TBevelShape::bsBottomLine:
+      C.Line(First, 0, H - 2, W, H - 2);
+      C.Line(Second, 0, H - 1, W, H - 1);
+      break;
+    case TBevelShape::bsBox: {
+      RECT R = ClientRect();
+      DrawEdge(C.Handle(), &R, FStyle == TBevelStyle::bsLowered ? EDGE_ETCHED : EDGE_BUMP, BF_RECT);
+      break;
+    }
+  }
+}
+
+// ---- TShape ----
+
+TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 65); }
+
+void TShape::SetBrushColor(TColor Value) {
+  if (Value == FBrushColor) return;
+  FBrushColor = Value;
+  Invalidate();
+}
+
+void TShape::Paint() {
+  Canvas().SetBrushStyle(TBrushStyle::bsSolid);
+  Canvas().SetBrushColor(FBrushColor);
+  Canvas().FillRect(ClientRect());
 }

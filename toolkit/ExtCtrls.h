@@ -39,6 +39,7 @@ class TImage : public TGraphicControl {
   TIcon& Picture() { return FPicture; }
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool Value);
+  void Paint() override;
 
  private:
   TIcon FPicture;
@@ -86,7 +87,41 @@ class TPanel : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // The outer bevel and the caption, centred; the background is the erase's.
+  void Paint(TCanvas& Canvas) override;
 
  private:
   TPanelBevel FBevelOuter = TPanelBevel::bvRaised;
+};
+
+enum class TBevelShape { bsBox, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine };
+enum class TBevelStyle { bsLowered, bsRaised };
+
+// A windowless engraved line or box.
+class TBevel : public TGraphicControl {
+ public:
+  explicit TBevel(TComponent* AOwner);
+
+  TBevelShape Shape() const { return FShape; }
+  void SetShape(TBevelShape Value);
+  TBevelStyle Style() const { return FStyle; }
+  void SetStyle(TBevelStyle Value);
+  void Paint() override;
+
+ private:
+  TBevelShape FShape = TBevelShape::bsBox;
+  TBevelStyle FStyle = TBevelStyle::bsLowered;
+};
+
+// A windowless area filled with one colour.
+class TShape : public TGraphicControl {
+ public:
+  explicit TShape(TComponent* AOwner);
+
+  TColor BrushColor() const { return FBrushColor; }
+  void SetBrushColor(TColor Value);
+  void Paint() override;
+
+ private:
+  TColor FBrushColor = clWhite;
 };

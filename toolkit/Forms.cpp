@@ -4,6 +4,8 @@
 #include "toolkit/Platform.h"
 #include "toolkit/Thread.h"
 
+#include <commctrl.h>
+
 TApplication* Application = nullptr;
 
 std::string DefaultTitleFromPath(const std::string& ExePath) {
@@ -89,9 +91,14 @@ bool TApplication::ProcessMessage() {
     FTerminated = true;
     return true;
   }
-  // The dialog manager gives the forms Tab-key navigation and accelerators.
+  // The dialog manager gives the forms Tab-key navigation and the
+  // accelerators of its system controls; those of windowless controls
+  // (labels, speed buttons) come first.
   HWND Top = Msg.hwnd ? GetAncestor(Msg.hwnd, GA_ROOT) : nullptr;
-  if (Top && FMainForm && Top == FMainForm->WindowHandle() && IsDialogMessageA(Top, &Msg)) return true;
+  if (auto* Form = dynamic_cast<TCustomForm*>(TWindowObject::FromHandle(Top))) {
+    if (Msg.message == WM_SYSCHAR && Form->DialogChar(static_cast<char>(Msg.wParam))) return true;
+    if (IsDialogMessageA(Top, &Msg)) return true;
+  }
   TranslateMessage(&Msg);
   DispatchMessageA(&Msg);
   return true;
@@ -117,9 +124,16 @@ void TApplication::DestroyForms() {
   DestroyComponents();
 }
 
+HWND TApplication::BoxOwner() const {
+  // A box belongs to the window the user works in, so it is modal to it and
+  // the focus returns there when it closes; with none, to the hidden window.
+  HWND Active = GetActiveWindow();
+  return Active && IsWindowVisible(Active) ? Active : Handle();
+}
+
 void TApplication::HandleException(std::exception_ptr Error) {
   std::string Text = ExceptionMessage(Error) + ".";
-  Platform().MessageBoxA(Handle(), Text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
+  Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
 }
 
 void TApplication::QueueException(std::exception_ptr Error) {
@@ -128,7 +142,7 @@ void TApplication::QueueException(std::exception_ptr Error) {
 }
 
 int TApplication::MessageBox(const std::string& Text) {
-  return Platform().MessageBoxA(Handle(), Text.c_str(), Title().c_str(), MB_OK);
+  return Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK);
 }
 
 bool TApplication::AppWndProc(TMessage& Message) {
@@ -149,6 +163,8 @@ void QueueHandlerError(std::exception_ptr Error) {
 }
 
 void ToolkitStartup() {
+  INITCOMMONCONTROLSEX Controls = {sizeof Controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&Controls);
   if (!Application) Application = new TApplication();
 }
 
@@ -220,9 +236,76 @@ LRESULT TCustomForm::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
   return Message.Result;
 }
 
+void TCustomForm::FocusChanged(TWinControl* Control) {
+  if (Control == FActiveControl) return;
+  if (FChangingFocus) {
+    // An exit handler moved the focus itself: that control is now the one.
+    FActiveControl = Control;
+    return;
+  }
+  TWinControl* Old = FActiveControl;
+  FActiveControl = Control;
+  struct TGuard {
+    bool& Flag;
+    ~TGuard() { Flag = false; }
+  } Guard{FChangingFocus = true};
+  if (Old) Old->OnExit(Old);
+  FChangingFocus = false;
+  if (FActiveControl == Control) Control->OnEnter(Control);
+}
+
+namespace {
+
+bool DialogCharIn(TWinControl* Parent, char Key) {
+  if (!Parent->Visible() || !Parent->Enabled()) return false;
+  for (TControl* Child : Parent->Controls()) {
+    if (auto* Windowless = dynamic_cast<TGraphicControl*>(Child)) {
+      if (Windowless->Visible() && Windowless->Enabled() && Windowless->DialogChar(Key)) return true;
+    } else if (auto* Windowed = dynamic_cast<TWinControl*>(Child)) {
+      if (DialogCharIn(Windowed, Key)) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool TCustomForm::DialogChar(char Key) { return DialogCharIn(this, Key); }
+
+void TCustomForm::CreateHints() {
+  // One tooltip window serves every control of the form that has a hint.
+  FHintWindow = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, WindowHandle(), nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (!FHintWindow) return;
+  std::vector<TControl*> Pending(Controls().begin(), Controls().end());
+  while (!Pending.empty()) {
+    TControl* C = Pending.back();
+    Pending.pop_back();
+    if (auto* W = dynamic_cast<TWinControl*>(C))
+      Pending.insert(Pending.end(), W->Controls().begin(), W->Controls().end());
+    if (!C->ShowHint() || C->Hint().empty() || !C->Parent()) continue;
+    TOOLINFOA Tool = {};
+    Tool.cbSize = sizeof Tool;
+    Tool.uFlags = TTF_SUBCLASS;
+    Tool.lpszText = const_cast<char*>(C->Hint().c_str());
+    if (auto* W = dynamic_cast<TWinControl*>(C)) {
+      Tool.uFlags |= TTF_IDISHWND;
+      Tool.hwnd = C->Parent()->Handle();
+      Tool.uId = reinterpret_cast<UINT_PTR>(W->Handle());
+    } else {
+      Tool.hwnd = C->Parent()->Handle();
+      Tool.uId = reinterpret_cast<UINT_PTR>(C);
+      Tool.rect = C->BoundsRect();
+    }
+    SendMessageA(FHintWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&Tool));
+  }
+}
+
 void TCustomForm::AfterConstruction() {
   HandleNeeded();
   EndLoading();
+  CreateHints();
   try {
     OnCreate(this);
   } catch (...) {
@@ -247,6 +330,11 @@ void TCustomForm::WndProc(TMessage& Message) {
       return;
     case WM_ACTIVATE:
       FActive = LOWORD(Message.WParam) != WA_INACTIVE;
+      // Coming back, the focus returns to the control that had it.
+      if (FActive && FActiveControl && FActiveControl->CanFocus()) {
+        ::SetFocus(FActiveControl->Handle());
+        return;
+      }
       break;
     default:
       break;

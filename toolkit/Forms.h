@@ -69,6 +69,7 @@ class TApplication : public TComponent {
  private:
   friend class TCustomForm;
   bool ProcessMessage();
+  HWND BoxOwner() const;
   bool AppWndProc(TMessage& Message);
   void Created(TCustomForm* Form);
 
@@ -109,6 +110,15 @@ class TCustomForm : public TWinControl {
   void Close();
   // Whether the form's window is the active window.
   bool Active() const { return FActive; }
+  // The control that has, or last had, the focus within the form.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  // A control of the form received the focus: the one that had it is told
+  // it was left (OnExit), the new one that it was entered (OnEnter). Focus
+  // that goes to another window, a message box say, leaves nothing.
+  void FocusChanged(TWinControl* Control);
+  // An Alt+key press: a windowless control whose caption marks that key acts
+  // on it (a label focuses its control, a button clicks).
+  bool DialogChar(char Key);
 
   // Hands a message to the form's own message handler.
   LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
@@ -129,7 +139,12 @@ class TCustomForm : public TWinControl {
   void VisibleChanged() override;
 
  private:
+  void CreateHints();
+
   int FClientWidth = 0, FClientHeight = 0;
+  TWinControl* FActiveControl = nullptr;  // not owned
+  bool FChangingFocus = false;
+  HWND FHintWindow = nullptr;  // destroyed with the form's window
   TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
   bool FSystemMenu = true;
   bool FActive = false;

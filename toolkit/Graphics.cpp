@@ -2,6 +2,8 @@
 
 #include "toolkit/Exceptions.h"
 
+#include <utility>
+
 COLORREF ColorToRGB(TColor Color) {
   if (Color & 0x80000000) return GetSysColor(static_cast<int>(Color & 0xFF));
   return Color & 0x00FFFFFF;
@@ -99,4 +101,104 @@ void TIcon::LoadFromResource(const char* Name) {
   HICON Icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_ICON, 16, 16, 0));
   if (!Icon) throw Exception(std::string("Cannot load the icon ") + Name);
   SetHandle(Icon);
+}
+
+// ---- TCanvas ----
+
+void TCanvas::SetHandle(HDC Value) {
+  if (Value == FHandle) return;
+  if (FHandle) RestoreDC(FHandle, FSavedState);
+  FHandle = Value;
+  FSavedState = FHandle ? SaveDC(FHandle) : 0;
+}
+
+void TCanvas::FillRect(const RECT& Rect) {
+  if (!FHandle || FBrushStyle == TBrushStyle::bsClear) return;
+  HBRUSH Brush = CreateSolidBrush(ColorToRGB(FBrushColor));
+  ::FillRect(FHandle, &Rect, Brush);
+  DeleteObject(Brush);
+}
+
+int TCanvas::DrawTextRect(const std::string& Text, RECT& Rect, UINT Format) {
+  if (!FHandle) return 0;
+  SelectObject(FHandle, FFont.Handle());
+  SetTextColor(FHandle, ColorToRGB(FFont.Color()));
+  if (FBrushStyle == TBrushStyle::bsClear) {
+    SetBkMode(FHandle, TRANSPARENT);
+  } else {
+    SetBkMode(FHandle, OPAQUE);
+    SetBkColor(FHandle, ColorToRGB(FBrushColor));
+  }
+  return ::DrawTextA(FHandle, Text.c_str(), static_cast<int>(Text.size()), &Rect, Format);
+}
+
+void TCanvas::Line(TColor Color, int X1, int Y1, int X2, int Y2) {
+  if (!FHandle) return;
+  HPEN Pen = CreatePen(PS_SOLID, 1, ColorToRGB(Color));
+  HGDIOBJ Old = SelectObject(FHandle, Pen);
+  MoveToEx(FHandle, X1, Y1, nullptr);
+  LineTo(FHandle, X2, Y2);
+  SelectObject(FHandle, Old);
+  DeleteObject(Pen);
+}
+
+// ---- TBitmapResource ----
+
+TBitmapResource::~TBitmapResource() {
+  if (FHandle) DeleteObject(FHandle);
+}
+
+void TBitmapResource::Load(const char* Name) {
+  HBITMAP Bitmap = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_BITMAP, 0, 0, 0));
+  if (!Bitmap) throw Exception(std::string("Cannot load the bitmap ") + Name);
+  if (FHandle) DeleteObject(FHandle);
+  FHandle = Bitmap;
+  BITMAP Info = {};
+  GetObjectA(Bitmap, sizeof Info, &Info);
+  FWidth = Info.bmWidth;
+  FHeight = Info.bmHeight;
+  HDC Memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ Old = SelectObject(Memory, Bitmap);
+  FTransparent = GetPixel(Memory, 0, FHeight - 1);
+  SelectObject(Memory, Old);
+  DeleteDC(Memory);
+}
+
+void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled) {
+  if (Glyph.Empty()) return;
+  const int W = Glyph.Width(), H = Glyph.Height();
+  HDC Source = CreateCompatibleDC(DC);
+  HGDIOBJ OldSource = SelectObject(Source, Glyph.Handle());
+  // A monochrome mask: white where the ground is, black where the glyph is.
+  HDC MaskDC = CreateCompatibleDC(DC);
+  HBITMAP Mask = CreateBitmap(W, H, 1, 1, nullptr);
+  HGDIOBJ OldMask = SelectObject(MaskDC, Mask);
+  SetBkColor(Source, Glyph.TransparentColor());
+  BitBlt(MaskDC, 0, 0, W, H, Source, 0, 0, SRCCOPY);
+
+  if (Enabled) {
+    // Glyph pixels over the destination, ground pixels leave it alone.
+    SetBkColor(DC, RGB(255, 255, 255));
+    SetTextColor(DC, RGB(0, 0, 0));
+    BitBlt(DC, X, Y, W, H, Source, 0, 0, SRCINVERT);
+    BitBlt(DC, X, Y, W, H, MaskDC, 0, 0, SRCAND);
+    BitBlt(DC, X, Y, W, H, Source, 0, 0, SRCINVERT);
+  } else {
+    // The glyph's shape in highlight, one pixel down-right, then in shadow.
+    SetBkColor(DC, RGB(255, 255, 255));
+    SetTextColor(DC, RGB(0, 0, 0));
+    const std::pair<int, int> Colors[] = {{1, COLOR_BTNHIGHLIGHT}, {0, COLOR_BTNSHADOW}};
+    for (const auto& [Offset, Index] : Colors) {
+      HBRUSH Brush = GetSysColorBrush(Index);
+      HGDIOBJ OldBrush = SelectObject(DC, Brush);
+      // Where the mask is black, paint the brush; elsewhere keep the destination.
+      BitBlt(DC, X + Offset, Y + Offset, W, H, MaskDC, 0, 0, 0x00B8074A);
+      SelectObject(DC, OldBrush);
+    }
+  }
+  SelectObject(MaskDC, OldMask);
+  DeleteObject(Mask);
+  DeleteDC(MaskDC);
+  SelectObject(Source, OldSource);
+  DeleteDC(Source);
 }

@@ -85,3 +85,68 @@ class TIcon {
  private:
   HICON FHandle = nullptr;  // owned
 };
+
+enum class TBrushStyle { bsSolid, bsClear };
+
+// Drawing on a device context. The context is attached from outside (a
+// paint's, a screen's) and never owned; the font and the brush are the
+// canvas's own, selected into the context by each call that uses them.
+class TCanvas {
+ public:
+  TCanvas() = default;
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+  ~TCanvas() { SetHandle(nullptr); }
+
+  HDC Handle() const { return FHandle; }
+  // Attaches a context (none detaches); the context's state is restored on
+  // detaching.
+  void SetHandle(HDC Value);
+
+  TFont& Font() { return FFont; }
+  TColor BrushColor() const { return FBrushColor; }
+  void SetBrushColor(TColor Value) { FBrushColor = Value; }
+  TBrushStyle BrushStyle() const { return FBrushStyle; }
+  void SetBrushStyle(TBrushStyle Value) { FBrushStyle = Value; }
+
+  // Fills with the brush colour (nothing for a clear brush).
+  void FillRect(const RECT& Rect);
+  // One DrawTextA call with the canvas's font and font colour; a clear brush
+  // draws only the glyphs.
+  int DrawTextRect(const std::string& Text, RECT& Rect, UINT Format);
+  // A line in a colour, from (X1, Y1) up to, not including, (X2, Y2).
+  void Line(TColor Color, int X1, int Y1, int X2, int Y2);
+
+ private:
+  HDC FHandle = nullptr;  // not owned
+  int FSavedState = 0;
+  TFont FFont;
+  TColor FBrushColor = clWhite;
+  TBrushStyle FBrushStyle = TBrushStyle::bsSolid;
+};
+
+// A bitmap loaded from the executable's resources; owned.
+class TBitmapResource {
+ public:
+  TBitmapResource() = default;
+  ~TBitmapResource();
+  TBitmapResource(const TBitmapResource&) = delete;
+  TBitmapResource& operator=(const TBitmapResource&) = delete;
+
+  void Load(const char* Name);
+  HBITMAP Handle() const { return FHandle; }
+  bool Empty() const { return FHandle == nullptr; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  // The colour of the bottom-left pixel, which glyphs draw as transparent.
+  COLORREF TransparentColor() const { return FTransparent; }
+
+ private:
+  HBITMAP FHandle = nullptr;  // owned
+  int FWidth = 0, FHeight = 0;
+  COLORREF FTransparent = 0;
+};
+
+// Draws a glyph with its bottom-left pixel's colour left out; a disabled
+// glyph is drawn embossed in the highlight and shadow colours.
+void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled);

@@ -25,18 +25,101 @@ void TLabel::SetLayout(TTextLayout Value) {
 void TLabel::SetWordWrap(bool Value) {
   if (Value == FWordWrap) return;
   FWordWrap = Value;
+  FitToText();
   Invalidate();
 }
 
 void TLabel::SetAutoSize(bool Value) {
   if (Value == FAutoSize) return;
   FAutoSize = Value;
+  FitToText();
 }
 
 void TLabel::SetShowAccelChar(bool Value) {
   if (Value == FShowAccelChar) return;
   FShowAccelChar = Value;
   Invalidate();
+}
+
+void TLabel::TextChanged() {
+  Invalidate();
+  FitToText();
+}
+
+void TLabel::FontChanged() {
+  Invalidate();
+  FitToText();
+}
+
+bool TLabel::DialogChar(char Key) {
+  if (!FShowAccelChar || !FFocusControl || !IsAccelerator(Key)) return false;
+  if (FFocusControl->CanFocus()) FFocusControl->SetFocus();
+  return true;
+}
+
+void TLabel::DrawLabelText(RECT& Rect, UINT Flags) {
+  std::string Text = Caption();
+  // An empty caption still measures as one line of text.
+  if ((Flags & DT_CALCRECT) && (Text.empty() || (FShowAccelChar && Text == "&"))) Text += ' ';
+  if (!FShowAccelChar) Flags |= DT_NOPREFIX;
+  Canvas().Font().Assign(Font());
+  if (!Enabled()) {
+    OffsetRect(&Rect, 1, 1);
+    Canvas().Font().SetColor(clBtnHighlight);
+    Canvas().DrawTextRect(Text, Rect, Flags);
+    OffsetRect(&Rect, -1, -1);
+    Canvas().Font().SetColor(clBtnShadow);
+    Canvas().DrawTextRect(Text, Rect, Flags);
+    return;
+  }
+  Canvas().DrawTextRect(Text, Rect, Flags);
+}
+
+void TLabel::FitToText() {
+  if (Loading() || !FAutoSize) return;
+  RECT R = ClientRect();
+  HDC DC = GetDC(nullptr);
+  Canvas().SetHandle(DC);
+  DrawLabelText(R, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
+  Canvas().SetHandle(nullptr);
+  ReleaseDC(nullptr, DC);
+  int X = Left();
+  // A right-aligned label keeps its right edge.
+  if (FAlignment == TAlignment::taRightJustify) X += Width() - R.right;
+  SetBounds(X, Top(), R.right, R.bottom);
+}
+
+namespace {
+
+UINT AlignmentFlag(TAlignment Alignment) {
+  switch (Alignment) {
+    case TAlignment::taRightJustify:
+      return DT_RIGHT;
+    case TAlignment::taCenter:
+      return DT_CENTER;
+    default:
+      return DT_LEFT;
+  }
+}
+
+}  // namespace
+
+void TLabel::PaintLabel() {
+  if (!FTransparent) {
+    Canvas().SetBrushStyle(TBrushStyle::bsSolid);
+    Canvas().SetBrushColor(Color());
+    Canvas().FillRect(ClientRect());
+  }
+  Canvas().SetBrushStyle(TBrushStyle::bsClear);
+  RECT R = ClientRect();
+  UINT Flags = DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : 0) | AlignmentFlag(FAlignment);
+  if (FLayout != TTextLayout::tlTop) {
+    RECT Measured = R;
+    DrawLabelText(Measured, Flags | DT_CALCRECT);
+    int Free = Height() - Measured.bottom;
+    OffsetRect(&R, 0, FLayout == TTextLayout::tlBottom ? Free : Free / 2);
+  }
+  DrawLabelText(R, Flags);
 }
 
 // ---- TCustomEdit ----

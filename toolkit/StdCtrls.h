@@ -11,6 +11,9 @@ constexpr TColor clWindow = 0x80000000 | COLOR_WINDOW;
 enum class TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 enum class TTextLayout { tlTop = 0, tlCenter = 1, tlBottom = 2 };
 
+// The standard label: its caption drawn with DrawTextA, optionally fitted to
+// its text. Three routines can be replaced by a derived label: the one that
+// draws or measures the caption, the one that fits the bounds, and the paint.
 class TLabel : public TGraphicControl {
  public:
   explicit TLabel(TComponent* AOwner);
@@ -24,12 +27,27 @@ class TLabel : public TGraphicControl {
   bool WordWrap() const { return FWordWrap; }
   void SetWordWrap(bool Value);
   bool AutoSize() const { return FAutoSize; }
+  // Stores a changed value and fits the label to its text.
   virtual void SetAutoSize(bool Value);
   bool ShowAccelChar() const { return FShowAccelChar; }
   void SetShowAccelChar(bool Value);
   // The control that the caption's accelerator key focuses; not owned.
   TWinControl* FocusControl() const { return FFocusControl; }
   void SetFocusControl(TWinControl* Value) { FFocusControl = Value; }
+
+  void Paint() override { PaintLabel(); }
+  bool DialogChar(char Key) override;
+
+ protected:
+  // Draws the caption into Rect, or with DT_CALCRECT measures it into Rect.
+  virtual void DrawLabelText(RECT& Rect, UINT Flags);
+  // Sizes the label to its caption (not while loading, not without AutoSize).
+  virtual void FitToText();
+  virtual void PaintLabel();
+
+  void Loaded() override { FitToText(); }
+  void TextChanged() override;
+  void FontChanged() override;
 
  private:
   bool FTransparent = false;

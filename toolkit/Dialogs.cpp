@@ -1,0 +1,34 @@
+#include "toolkit/Dialogs.h"
+
+#include "toolkit/Forms.h"
+#include "toolkit/Platform.h"
+
+#include <vector>
+
+bool TOpenDialog::Execute() {
+  // The filter as the dialog wants it: each part ended by a zero, the whole
+  // by a second one.
+  std::string Filters = Filter;
+  for (char& C : Filters)
+    if (C == '|') C = '\0';
+  Filters.append(2, '\0');
+
+  std::vector<char> Name(32768, '\0');
+  FileName.copy(Name.data(), Name.size() - 1);
+
+  OPENFILENAMEA Dialog = {};
+  Dialog.lStructSize = sizeof Dialog;
+  Dialog.hwndOwner = Application ? Application->Handle() : nullptr;
+  Dialog.lpstrFilter = Filters.c_str();
+  Dialog.nFilterIndex = static_cast<DWORD>(FilterIndex);
+  Dialog.lpstrFile = Name.data();
+  Dialog.nMaxFile = static_cast<DWORD>(Name.size());
+  Dialog.lpstrInitialDir = InitialDir.empty() ? nullptr : InitialDir.c_str();
+  Dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
+  Dialog.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
+  Dialog.Flags = Options | OFN_EXPLORER;
+  if (!Platform().GetOpenFileNameA(&Dialog)) return false;
+  FileName = Name.data();
+  FilterIndex = static_cast<int>(Dialog.nFilterIndex);
+  return true;
+}
