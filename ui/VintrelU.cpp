@@ -1,6 +1,7 @@
 #include "ui/VintrelU.h"
 
 #include "toolkit/Platform.h"
+#include "toolkit/TextUtils.h"
 
 TVintrelF* VintrelF = nullptr;
 
@@ -13,6 +14,39 @@ T* Make(TVintrelF* Form, TWinControl* Parent, int Left, int Top, int Width, int 
   Control->SetBounds(Left, Top, Width, Height);
   Control->SetParent(Parent);
   return Control;
+}
+
+TLabel* MakeLabel(TVintrelF* Form, TWinControl* Parent, int Left, int Top, const char* Caption) {
+  auto* Label = Make<TLabel>(Form, Parent, Left, Top, 65, 13);
+  Label->SetCaption(Caption);
+  return Label;
+}
+
+TEdit* MakeEdit(TVintrelF* Form, TWinControl* Parent, int Left, int Top, int Width, const char* Text, int TabOrder) {
+  auto* Edit = Make<TEdit>(Form, Parent, Left, Top, Width, 21);
+  Edit->SetText(Text);
+  Edit->SetTabOrder(TabOrder);
+  return Edit;
+}
+
+TCheckBox* MakeCheckBox(TVintrelF* Form, TWinControl* Parent, int Left, int Top, int Width, const char* Caption,
+                        int TabOrder) {
+  auto* Box = Make<TCheckBox>(Form, Parent, Left, Top, Width, 17);
+  Box->SetCaption(Caption);
+  Box->SetChecked(true);
+  Box->SetTabOrder(TabOrder);
+  return Box;
+}
+
+TBevel* MakeLine(TVintrelF* Form, TWinControl* Parent, int Left, int Top, int Width, int Height) {
+  auto* Bevel = Make<TBevel>(Form, Parent, Left, Top, Width, Height);
+  Bevel->SetShape(TBevelShape::bsLeftLine);
+  return Bevel;
+}
+
+void GiveHint(TControl* Control, const char* Hint) {
+  Control->SetHint(Hint);
+  Control->SetShowHint(true);
 }
 
 TMenuItem* MakeItem(TVintrelF* Form, TPopupMenu* Menu, const char* Caption) {
@@ -34,7 +68,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   OnDestroy = TNotifyEvent(this, &TVintrelF::FormDestroy);
   OnShow = TNotifyEvent(this, &TVintrelF::FormShow);
 
-  // Non-visual components.
+  // ---- Non-visual components ----
   inetNotify = new TKVRINetNotify(this);
   inetNotify->SetAgent(DefaultAgent);
   inetNotify->SetURL(DefaultProbeURL);
@@ -63,7 +97,39 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   timerNotify->SetEnabled(false);
   timerNotify->OnTimer = TNotifyEvent(this, &TVintrelF::timerNotifyTimer);
 
-  // The page buttons: one exclusive group, each carrying its page number.
+  openDlg = new TOpenDialog(this);
+  openDlg->Title = "Select Sound";
+  openDlg->Filter = "Wave Files (*.wav)|*.wav|Any Files (*.*)|*.*";
+  // Appended to a name typed without extension, so it is the extension alone.
+  openDlg->DefaultExt = "wav";
+  openDlg->Options = OFN_HIDEREADONLY | OFN_ENABLESIZING;
+
+  // ---- Caption strip: drag it to move the window, double-click to re-dock ----
+  ipanelCaption = Make<TPanel>(this, this, 0, 0, 300, 19);
+  ipanelCaption->SetAlign(TAlign::alTop);
+  ipanelCaption->SetBevelOuter(TPanelBevel::bvNone);
+  gimageCaption = Make<TShape>(this, ipanelCaption, 0, 0, 300, 19);
+  gimageCaption->SetAlign(TAlign::alClient);
+  gimageCaption->SetBrushColor(clMaroon);
+  gimageCaption->OnMouseDown = TMouseEvent(this, &TVintrelF::gimageCaptionMouseDown);
+  gimageCaption->OnDblClick = TNotifyEvent(this, &TVintrelF::gimageCaptionDblClick);
+  labelCaption = Make<TLabel>(this, ipanelCaption, 2, 3, 145, 14);
+  labelCaption->SetCaption("Vintrel - 2.1");
+  labelCaption->Font().SetStyle(fsBold);
+  labelCaption->Font().SetColor(clWhite);
+  labelCaption->SetTransparent(true);
+  labelCaption->OnMouseDown = TMouseEvent(this, &TVintrelF::gimageCaptionMouseDown);
+  labelCaption->OnDblClick = TNotifyEvent(this, &TVintrelF::gimageCaptionDblClick);
+  sbtnMinimize = Make<TSpeedButton>(this, ipanelCaption, 264, 3, 16, 14);
+  GiveHint(sbtnMinimize, "Minimize");
+  sbtnMinimize->LoadGlyph("GLYPH_MINIMIZE");
+  sbtnMinimize->OnClick = TNotifyEvent(this, &TVintrelF::miShowHideClick);
+  sbtnClose = Make<TSpeedButton>(this, ipanelCaption, 282, 3, 16, 14);
+  GiveHint(sbtnClose, "Close");
+  sbtnClose->LoadGlyph("GLYPH_CLOSE");
+  sbtnClose->OnClick = TNotifyEvent(this, &TVintrelF::miCloseClick);
+
+  // ---- Page buttons: one exclusive group, each carrying its page number ----
   auto PageButton = [this](int Top, const char* Caption, int Page) {
     auto* Button = Make<TSpeedButton>(this, this, 2, Top, 54, 21);
     Button->SetCaption(Caption);
@@ -78,6 +144,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   sbtnSound = PageButton(70, "Sound", 2);
   sbtnAbout = PageButton(96, "About", 3);
   sbtnInfo->SetDown(true);
+  bevelSep01 = MakeLine(this, this, 60, 20, 3, 98);
 
   nbControls = Make<TNotebook>(this, this, 65, 20, 233, 98);
   TPage* PageState = nbControls->AddPage();
@@ -85,7 +152,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   TPage* PageSound = nbControls->AddPage();
   TPage* PageAbout = nbControls->AddPage();
 
-  // Page 0, State.
+  // ---- Page 0, State: status line, start/stop button, log ----
   panelState = Make<TPanel>(this, PageState, 0, 0, 233, 32);
   panelState->SetAlign(TAlign::alTop);
   panelState->SetBevelOuter(TPanelBevel::bvNone);
@@ -93,8 +160,8 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   panelStart->SetAlign(TAlign::alRight);
   panelStart->SetBevelOuter(TPanelBevel::bvNone);
   labelState = Make<TLabel>(this, panelState, 0, 0, 180, 32);
-  labelState->SetAlign(TAlign::alClient);
   labelState->SetAutoSize(false);
+  labelState->SetAlign(TAlign::alClient);
   labelState->SetAlignment(TAlignment::taCenter);
   labelState->SetLayout(TTextLayout::tlCenter);
   labelState->SetWordWrap(true);
@@ -105,6 +172,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   sbtnStart->SetDown(true);
   sbtnStart->SetFlat(true);
   sbtnStart->OnClick = TNotifyEvent(this, &TVintrelF::miStartStopClick);
+  Bevel1 = MakeLine(this, panelStart, 0, 0, 3, 31);
   memoLog = Make<TMemo>(this, PageState, 0, 32, 233, 66);
   memoLog->SetAlign(TAlign::alClient);
   memoLog->SetReadOnly(true);
@@ -113,70 +181,49 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   memoLog->Font().SetName("Verdana");
   memoLog->Font().SetCharset(ANSI_CHARSET);
 
-  // Page 1, Config.
-  labelURL = Make<TLabel>(this, PageConfig, 4, 12, 24, 13);
-  labelURL->SetCaption("&URL");
-  editURL = Make<TEdit>(this, PageConfig, 48, 8, 181, 21);
-  editURL->SetText(DefaultProbeURL);
-  editURL->SetTabOrder(0);
+  // ---- Page 1, Config ----
+  labelURL = MakeLabel(this, PageConfig, 4, 12, "&URL");
+  editURL = MakeEdit(this, PageConfig, 48, 8, 181, DefaultProbeURL, 0);
   labelURL->SetFocusControl(editURL);
-  labelInterval = Make<TLabel>(this, PageConfig, 4, 44, 38, 13);
-  labelInterval->SetCaption("&Interval");
-  editInterval = Make<TEdit>(this, PageConfig, 48, 40, 45, 21);
-  editInterval->SetText("30");
-  editInterval->SetHint("min. 30, max. 600");
-  editInterval->SetShowHint(true);
-  editInterval->SetTabOrder(1);
+  labelInterval = MakeLabel(this, PageConfig, 4, 44, "&Interval");
+  editInterval = MakeEdit(this, PageConfig, 48, 40, 45, "30", 1);
+  GiveHint(editInterval, "min. 30, max. 600");
+  editInterval->OnExit = TNotifyEvent(this, &TVintrelF::editIntervalExit);
   labelInterval->SetFocusControl(editInterval);
-  labelSec01 = Make<TLabel>(this, PageConfig, 96, 44, 37, 13);
-  labelSec01->SetCaption("second");
-  labelTimeOut = Make<TLabel>(this, PageConfig, 4, 72, 42, 13);
-  labelTimeOut->SetCaption("&TimeOut");
+  labelSec01 = MakeLabel(this, PageConfig, 96, 44, "second");
+  labelTimeOut = MakeLabel(this, PageConfig, 4, 72, "&TimeOut");
   labelTimeOut->SetEnabled(false);
-  editTimeOut = Make<TEdit>(this, PageConfig, 48, 68, 45, 21);
-  editTimeOut->SetText("20");
-  editTimeOut->SetHint("min. 2, max. 29");
-  editTimeOut->SetShowHint(true);
-  editTimeOut->SetTabOrder(2);
+  editTimeOut = MakeEdit(this, PageConfig, 48, 68, 45, "20", 2);
+  GiveHint(editTimeOut, "min. 2, max. 29");
   editTimeOut->SetEnabled(false);
+  editTimeOut->OnExit = TNotifyEvent(this, &TVintrelF::editTimeOutExit);
   labelTimeOut->SetFocusControl(editTimeOut);
-  labelSec02 = Make<TLabel>(this, PageConfig, 96, 72, 37, 13);
-  labelSec02->SetCaption("second");
+  labelSec02 = MakeLabel(this, PageConfig, 96, 72, "second");
   labelSec02->SetEnabled(false);
-  cbSaveLog = Make<TCheckBox>(this, PageConfig, 160, 72, 65, 17);
-  cbSaveLog->SetCaption("Save &Log");
-  cbSaveLog->SetChecked(true);
-  cbSaveLog->SetTabOrder(3);
+  cbSaveLog = MakeCheckBox(this, PageConfig, 160, 72, 65, "Save &Log", 3);
 
-  // Page 2, Sound.
-  cbSndConnect = Make<TCheckBox>(this, PageSound, 4, 4, 113, 17);
-  cbSndConnect->SetCaption("Sound on &Connect");
-  cbSndConnect->SetChecked(true);
-  cbSndConnect->SetTabOrder(0);
-  editSndConnect = Make<TEdit>(this, PageSound, 4, 24, 177, 21);
-  editSndConnect->SetText("connect.wav");
-  editSndConnect->SetTabOrder(1);
-  cbSndDisconnect = Make<TCheckBox>(this, PageSound, 4, 52, 129, 17);
-  cbSndDisconnect->SetCaption("Sound On &Disconnect");
-  cbSndDisconnect->SetChecked(true);
-  cbSndDisconnect->SetTabOrder(3);
-  editSndDisconnect = Make<TEdit>(this, PageSound, 4, 72, 177, 21);
-  editSndDisconnect->SetText("disconnect.wav");
-  editSndDisconnect->SetTabOrder(2);
-  auto SoundButton = [this, PageSound](int Left, int Top, const char* Caption, const char* Hint) {
+  // ---- Page 2, Sound ----
+  cbSndConnect = MakeCheckBox(this, PageSound, 4, 4, 113, "Sound on &Connect", 0);
+  editSndConnect = MakeEdit(this, PageSound, 4, 24, 177, "connect.wav", 1);
+  cbSndDisconnect = MakeCheckBox(this, PageSound, 4, 52, 129, "Sound On &Disconnect", 3);
+  editSndDisconnect = MakeEdit(this, PageSound, 4, 72, 177, "disconnect.wav", 2);
+  auto SoundButton = [this, PageSound](int Left, int Top, const char* Hint, void (TVintrelF::*Handler)(TObject*)) {
     auto* Button = Make<TSpeedButton>(this, PageSound, Left, Top, 21, 21);
-    Button->SetCaption(Caption);
-    Button->SetHint(Hint);
-    Button->SetShowHint(true);
+    GiveHint(Button, Hint);
     Button->SetFlat(true);
+    Button->OnClick = TNotifyEvent(this, Handler);
     return Button;
   };
-  sbtnPlaySndConnect = SoundButton(184, 24, "", "Play Sound");
-  sbtnSelectSndConnect = SoundButton(208, 24, "...", "Select Sound");
-  sbtnPlaySndDisconnect = SoundButton(184, 72, "", "Play Sound");
-  sbtnSelectSndDisconnect = SoundButton(208, 72, "...", "Select Sound");
+  sbtnPlaySndConnect = SoundButton(184, 24, "Play Sound", &TVintrelF::sbtnPlaySndConnectClick);
+  sbtnPlaySndConnect->LoadGlyph("GLYPH_PLAY");
+  sbtnSelectSndConnect = SoundButton(208, 24, "Select Sound", &TVintrelF::sbtnSelectSndConnectClick);
+  sbtnSelectSndConnect->SetCaption("...");
+  sbtnPlaySndDisconnect = SoundButton(184, 72, "Play Sound", &TVintrelF::sbtnPlaySndDisconnectClick);
+  sbtnPlaySndDisconnect->LoadGlyph("GLYPH_PLAY");
+  sbtnSelectSndDisconnect = SoundButton(208, 72, "Select Sound", &TVintrelF::sbtnSelectSndDisconnectClick);
+  sbtnSelectSndDisconnect->SetCaption("...");
 
-  // Page 3, About: it also holds the three state pictures, hidden.
+  // ---- Page 3, About; it also holds the three state pictures, hidden ----
   auto StatePicture = [this, PageAbout](int Left, int Top, const char* Resource) {
     auto* Image = Make<TImage>(this, PageAbout, Left, Top, 32, 32);
     Image->SetVisible(false);
@@ -187,6 +234,28 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   imgConnect = StatePicture(0, 0, "CONNECT");
   imgDisconnect = StatePicture(200, 0, "DISCONNECT");
   imgPause = StatePicture(0, 32, "PAUSE");
+  labelName = Make<TLabel>(this, PageAbout, 44, 8, 148, 17);
+  labelName->SetCaption("Vintrel");
+  labelName->Font().SetName("Verdana");
+  labelName->Font().SetHeight(13);
+  labelName->Font().SetStyle(fsBold);
+  labelName->Font().SetColor(clMaroon);
+  labelName->Font().SetCharset(RUSSIAN_CHARSET);
+  labelVersion = Make<TLabel>(this, PageAbout, 56, 36, 120, 14);
+  labelVersion->SetCaption("Version: 2.1 (11.02.2002)");
+  labelVersion->Font().SetCharset(RUSSIAN_CHARSET);
+  labelVersion->SetTransparent(true);
+  llabelCopyright = Make<TLabel>(this, PageAbout, 20, 60, 192, 14);
+  llabelCopyright->SetAutoSize(false);
+  llabelCopyright->SetAlignment(TAlignment::taCenter);
+  llabelCopyright->SetCaption(CopyrightLine);
+  llabelCopyright->Font().SetCharset(RUSSIAN_CHARSET);
+  llabelCopyright->SetTransparent(true);
+  labelHttp = Make<TLabel>(this, PageAbout, 59, 80, 115, 14);
+  labelHttp->SetCaption(ProductURL);
+  labelHttp->SetCursor(crHandPoint);
+  labelHttp->Font().SetStyle(fsBold);
+  labelHttp->OnClick = TNotifyEvent(this, &TVintrelF::labelHttpClick);
   nbControls->SetPageIndex(3);
 }
 
@@ -247,3 +316,52 @@ void TVintrelF::miCloseClick(TObject*) { Close(); }
 void TVintrelF::sbtnClick(TObject* Sender) {
   nbControls->SetPageIndex(static_cast<int>(static_cast<TComponent*>(Sender)->Tag));
 }
+
+void TVintrelF::PlaySoundOf(TEdit* Edit) {
+  // The check boxes decide only the state sounds; a preview always plays.
+  Platform().PlaySoundA(Edit->Text().c_str(), nullptr, SoundFlags);
+}
+
+void TVintrelF::sbtnPlaySndConnectClick(TObject*) { PlaySoundOf(editSndConnect); }
+
+void TVintrelF::sbtnPlaySndDisconnectClick(TObject*) { PlaySoundOf(editSndDisconnect); }
+
+void TVintrelF::SelectSoundFor(TEdit* Edit) {
+  openDlg->FileName = Edit->Text();
+  if (openDlg->Execute()) Edit->SetText(openDlg->FileName);
+}
+
+void TVintrelF::sbtnSelectSndConnectClick(TObject*) { SelectSoundFor(editSndConnect); }
+
+void TVintrelF::sbtnSelectSndDisconnectClick(TObject*) { SelectSoundFor(editSndDisconnect); }
+
+void TVintrelF::CheckRange(TEdit* Edit, int Low, int High) {
+  auto Complain = [this, Edit](const std::string& Message) {
+    nbControls->SetPageIndex(1);
+    Edit->SetFocus();
+    Application->MessageBox(Message);
+  };
+  std::int32_t Value = 0;
+  if (!TryStrToInt(Edit->Text(), Value)) {
+    Value = 0;
+    Complain(Format("'%s' is not a valid integer value.", {Edit->Text()}));
+  }
+  if (Value < Low || Value > High)
+    Complain(Format("Value must be between %s and %s.", {std::to_string(Low), std::to_string(High)}));
+}
+
+void TVintrelF::editIntervalExit(TObject*) { CheckRange(editInterval, 30, 600); }
+
+void TVintrelF::editTimeOutExit(TObject*) { CheckRange(editTimeOut, 2, 29); }
+
+void TVintrelF::labelHttpClick(TObject*) {
+  Platform().ShellExecuteA(GetDesktopWindow(), "open", labelHttp->Caption().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TVintrelF::gimageCaptionMouseDown(TObject*, TMouseButton, TShiftState, int, int) {
+  // The system's own move loop drags the window while the button is held.
+  ReleaseCapture();
+  VintrelF->Perform(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+void TVintrelF::gimageCaptionDblClick(TObject*) { VintrelF->DockToCorner(); }

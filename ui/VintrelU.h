@@ -5,6 +5,7 @@
 
 #include "monitor/INet.h"
 #include "toolkit/Buttons.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Menus.h"
@@ -24,6 +25,7 @@ constexpr DWORD SoundFlags = SND_FILENAME | SND_NOWAIT | SND_NOSTOP | SND_NODEFA
 // The product's web address: the About page's link, and the address probed
 // at a first start.
 constexpr const char* ProductURL = "http://example.org";
+constexpr const char* CopyrightLine = "(c) 2026 Vintrel developers";
 
 class TVintrelF : public TCustomForm {
  public:
@@ -33,6 +35,7 @@ class TVintrelF : public TCustomForm {
   TKVRINetNotify* inetNotify;
   TKVRTrayIcon* trayIcon;
   TTimer* timerNotify;
+  TOpenDialog* openDlg;
   TImage* imgConnect;
   TImage* imgDisconnect;
   TImage* imgPause;
@@ -41,10 +44,16 @@ class TVintrelF : public TCustomForm {
   TMenuItem* miStartStop;
   TMenuItem* miSep;
   TMenuItem* miClose;
+  TPanel* ipanelCaption;
+  TShape* gimageCaption;
+  TLabel* labelCaption;
   TSpeedButton* sbtnInfo;
   TSpeedButton* sbtnSound;
   TSpeedButton* sbtnConfig;
   TSpeedButton* sbtnAbout;
+  TSpeedButton* sbtnMinimize;
+  TSpeedButton* sbtnClose;
+  TBevel* bevelSep01;
   TNotebook* nbControls;
   TLabel* labelURL;
   TEdit* editURL;
@@ -67,6 +76,11 @@ class TVintrelF : public TCustomForm {
   TPanel* panelStart;
   TSpeedButton* sbtnStart;
   TMemo* memoLog;
+  TLabel* labelName;
+  TLabel* labelVersion;
+  TLabel* llabelCopyright;
+  TLabel* labelHttp;
+  TBevel* Bevel1;
   TCheckBox* cbSaveLog;
 
   // Monitoring (defined with the monitor).
@@ -94,11 +108,27 @@ class TVintrelF : public TCustomForm {
   void miShowHideClick(TObject* Sender);
   void miCloseClick(TObject* Sender);
   void sbtnClick(TObject* Sender);
+  void sbtnPlaySndConnectClick(TObject* Sender);
+  void sbtnPlaySndDisconnectClick(TObject* Sender);
+  void sbtnSelectSndConnectClick(TObject* Sender);
+  void sbtnSelectSndDisconnectClick(TObject* Sender);
+  void editIntervalExit(TObject* Sender);
+  void editTimeOutExit(TObject* Sender);
+  void labelHttpClick(TObject* Sender);
+  void gimageCaptionMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void gimageCaptionDblClick(TObject* Sender);
 
  protected:
   void CreateParams(TCreateParams& Params) override;
 
  private:
+  // Checks the number in an edit when the focus leaves it: a text that is no
+  // integer, or a value outside Low..High, brings page 1 back, the focus back
+  // to the edit, and a message; the text stays as typed.
+  void CheckRange(TEdit* Edit, int Low, int High);
+  void PlaySoundOf(TEdit* Edit);
+  void SelectSoundFor(TEdit* Edit);
+
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
 };
