@@ -11,7 +11,7 @@ VINTREL_PACKAGES=(
   cmake make python3
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   googletest
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xauth xdotool imagemagick x11-utils
 )
 

@@ -2,15 +2,8 @@
 // server, the shell, sounds and message boxes recorded through the seam.
 
 #include "tests/support/LoopbackServer.h"
-#include "tests/support/Pump.h"
-#include "tests/support/Seams.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MainWindowFixture.h"
 #include "toolkit/Exceptions.h"
-#include "ui/VintrelU.h"
-
-#include <gtest/gtest.h>
-
-#include <regex>
 
 namespace {
 
@@ -20,46 +13,7 @@ using vtest::PumpFor;
 using vtest::PumpUntil;
 using vtest::Recorder;
 
-class ControllerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Recorder::Install();
-    Dir.PretendExecutableHere();
-  }
-  void TearDown() override { Destroy(); }
-
-  // Starts the window as the program does, with the address and interval
-  // stored in its settings file.
-  void Create(const std::string& URL, const std::string& Interval = "1") {
-    Dir.Write("Vintrel.ini", "[config]\r\nurl=" + URL + "\r\ninterval=" + Interval + "\r\n");
-    Form = new TVintrelF(Application);
-    VintrelF = Form;
-    Form->AfterConstruction();
-  }
-  void Destroy() {
-    if (!Form) return;
-    Form->BeforeDestruction();
-    delete Form;
-    Form = VintrelF = nullptr;
-    PumpFor(50);
-  }
-  // Waits until the probe in flight has delivered its result.
-  bool WaitForProbe(unsigned TimeoutMs = 10000) {
-    return PumpUntil([this] { return !Form->inetNotify->Probing(); }, TimeoutMs);
-  }
-  std::vector<std::string> LogLines() {
-    std::vector<std::string> Lines;
-    for (int I = 0; I < Form->memoLog->LineCount(); ++I) Lines.push_back(Form->memoLog->Line(I));
-    return Lines;
-  }
-  static bool IsLogLine(const std::string& Line, const std::string& Tip) {
-    return Line.rfind(Tip + " - ", 0) == 0 && Line.size() > Tip.size() + 3;
-  }
-
-  vtest::ScopedPlatform Seam;
-  vtest::TempDir Dir;
-  TVintrelF* Form = nullptr;
-};
+using ControllerTest = vtest::MainWindowFixture;
 
 TEST_F(ControllerTest, ARunOfEqualResultsGivesOneLineAndOneSound) {
   LoopbackServer Server;

@@ -1,0 +1,345 @@
+// The main window as the user drives it: the tray click, the strip, the page
+// buttons, the fields' checks, the sound buttons and the About link, with
+// mouse and keyboard messages sent to the real windows.
+
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <commctrl.h>
+
+namespace {
+
+using vtest::LoopbackServer;
+using vtest::PumpFor;
+using vtest::Recorder;
+
+struct ShellCall {
+  HWND Owner;
+  std::string Verb, File;
+  bool NoParameters, NoDirectory;
+  int Show;
+};
+std::vector<ShellCall>& ShellCalls() {
+  static std::vector<ShellCall> Calls;
+  return Calls;
+}
+HINSTANCE WINAPI RecordShellExecute(HWND Owner, LPCSTR Verb, LPCSTR File, LPCSTR Parameters, LPCSTR Directory,
+                                    INT Show) {
+  ShellCalls().push_back({Owner, Verb ? Verb : "", File ? File : "", !Parameters, !Directory, Show});
+  return reinterpret_cast<HINSTANCE>(42);
+}
+
+// The open-file dialog as a user answers it.
+struct DialogAnswer {
+  static OPENFILENAMEA& Seen() {
+    static OPENFILENAMEA Record;
+    return Record;
+  }
+  static std::string& SeenFilter() {
+    static std::string Text;
+    return Text;
+  }
+  static std::string& SeenFile() {
+    static std::string Text;
+    return Text;
+  }
+  static std::string& Chosen() {  // empty: the user cancels
+    static std::string Text;
+    return Text;
+  }
+  static BOOL WINAPI Run(LPOPENFILENAMEA Dialog) {
+    Seen() = *Dialog;
+    SeenFile() = Dialog->lpstrFile;
+    const char* End = Dialog->lpstrFilter;
+    while (*End) End += strlen(End) + 1;
+    SeenFilter().assign(Dialog->lpstrFilter, End + 1);
+    if (Chosen().empty()) return FALSE;
+    lstrcpynA(Dialog->lpstrFile, Chosen().c_str(), static_cast<int>(Dialog->nMaxFile));
+    return TRUE;
+  }
+};
+
+int WINAPI FakeMetrics(int Index) {
+  switch (Index) {
+    case SM_CXFULLSCREEN:
+      return 1000;
+    case SM_CYFULLSCREEN:
+      return 700;
+    case SM_CYCAPTION:
+      return 20;
+    default:
+      return GetSystemMetrics(Index);
+  }
+}
+
+class MainWindowTest : public vtest::MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    ShellCalls().clear();
+    Platform().ShellExecuteA = RecordShellExecute;
+    Platform().GetOpenFileNameA = DialogAnswer::Run;
+    Platform().GetSystemMetrics = FakeMetrics;
+    Create(Server.Url());
+    ASSERT_TRUE(WaitForProbe());
+  }
+  // A left click as the mouse makes it, at a point of a control's parent window.
+  static void ClickAt(TControl* Control, int X = 2, int Y = 2) {
+    HWND Parent = Control->Parent()->Handle();
+    LPARAM Point = MAKELPARAM(Control->Left() + X, Control->Top() + Y);
+    SendMessageA(Parent, WM_MOUSEMOVE, 0, Point);
+    SendMessageA(Parent, WM_LBUTTONDOWN, MK_LBUTTON, Point);
+    SendMessageA(Parent, WM_LBUTTONUP, 0, Point);
+  }
+  void ShowWindowFromTray() {
+    SendMessageA(Form->trayIcon->WindowHandle(), WM_TRAYICON, 0, WM_LBUTTONUP);
+    PumpFor(50);
+  }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> Texts;
+    for (const vtest::BoxCall& Box : Recorder::Boxes()) Texts.push_back(Box.Text);
+    return Texts;
+  }
+  HWND Focus() const { return GetFocus(); }
+
+  LoopbackServer Server;
+};
+
+TEST_F(MainWindowTest, HasNoTitleBarAndDocksAtTheWorkAreasCorner) {
+  HWND Window = Form->WindowHandle();
+  LONG_PTR Style = GetWindowLongPtrA(Window, GWL_STYLE), ExStyle = GetWindowLongPtrA(Window, GWL_EXSTYLE);
+  EXPECT_TRUE(Style & WS_POPUP);
+  EXPECT_TRUE(Style & WS_BORDER);
+  EXPECT_FALSE(Style & WS_DLGFRAME);
+  EXPECT_FALSE(Style & WS_SYSMENU);
+  EXPECT_TRUE(ExStyle & WS_EX_DLGMODALFRAME);
+  EXPECT_FALSE(ExStyle & WS_EX_APPWINDOW);
+  EXPECT_EQ(GetWindow(Window, GW_OWNER), Application->Handle());
+  RECT Client, Outer;
+  GetClientRect(Window, &Client);
+  EXPECT_EQ(Client.right, 300);
+  EXPECT_EQ(Client.bottom, 120);
+  GetWindowRect(Window, &Outer);
+  EXPECT_EQ(Outer.right, 1000);
+  EXPECT_EQ(Outer.bottom, 720);
+  EXPECT_EQ(Outer.right - Outer.left, Form->Width());
+
+  // Dragged away, a double click on the strip's title brings it back.
+  SetWindowPos(Window, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND Strip = Form->ipanelCaption->Handle();
+  LPARAM OnTitle = MAKELPARAM(Form->labelCaption->Left() + 5, Form->labelCaption->Top() + 5);
+  SendMessageA(Strip, WM_LBUTTONDBLCLK, MK_LBUTTON, OnTitle);
+  SendMessageA(Strip, WM_LBUTTONUP, 0, OnTitle);
+  GetWindowRect(Window, &Outer);
+  EXPECT_EQ(Outer.right, 1000);
+  EXPECT_EQ(Outer.bottom, 720);
+}
+
+TEST_F(MainWindowTest, TheTrayClickAndTheStripButtonShowAndHideWithoutATaskBarButton) {
+  EXPECT_FALSE(IsWindowVisible(Form->WindowHandle()));
+  EXPECT_EQ(Form->miShowHide->Caption(), "S&how");
+  ShowWindowFromTray();
+  EXPECT_TRUE(IsWindowVisible(Form->WindowHandle()));
+  EXPECT_EQ(GetForegroundWindow(), Form->WindowHandle());
+  EXPECT_EQ(Form->miShowHide->Caption(), "&Hide");
+  EXPECT_FALSE(IsWindowVisible(Application->Handle()));
+  // The State page, as the creation handler left it, with the first result.
+  EXPECT_EQ(Form->nbControls->PageIndex(), 0);
+  EXPECT_EQ(Form->labelState->Caption(), "Connected to " + Server.Url());
+
+  ClickAt(Form->sbtnMinimize);
+  EXPECT_FALSE(IsWindowVisible(Form->WindowHandle()));
+  EXPECT_EQ(Form->miShowHide->Caption(), "S&how");
+  ShowWindowFromTray();
+  ShowWindowFromTray();
+  EXPECT_FALSE(IsWindowVisible(Form->WindowHandle()));
+}
+
+TEST_F(MainWindowTest, MonitoringLocksExactlyTheConfigurationControls) {
+  std::vector<TControl*> Locked = {Form->sbtnSound,
+                                   Form->labelURL,
+                                   Form->editURL,
+                                   Form->labelInterval,
+                                   Form->editInterval,
+                                   Form->labelSec01,
+                                   Form->sbtnConfig,
+                                   Form->cbSndConnect,
+                                   Form->editSndConnect,
+                                   Form->cbSndDisconnect,
+                                   Form->editSndDisconnect,
+                                   Form->sbtnPlaySndConnect,
+                                   Form->sbtnSelectSndConnect,
+                                   Form->sbtnPlaySndDisconnect,
+                                   Form->sbtnSelectSndDisconnect};
+  std::vector<TControl*> AlwaysOn = {Form->cbSaveLog, Form->sbtnInfo, Form->sbtnAbout, Form->sbtnStart};
+  std::vector<TControl*> AlwaysOff = {Form->labelTimeOut, Form->editTimeOut, Form->labelSec02};
+  auto Check = [&](bool Monitoring) {
+    for (TControl* C : Locked) EXPECT_EQ(C->Enabled(), !Monitoring);
+    for (TControl* C : AlwaysOn) EXPECT_TRUE(C->Enabled());
+    for (TControl* C : AlwaysOff) EXPECT_FALSE(C->Enabled());
+    EXPECT_EQ(IsWindowEnabled(Form->editURL->Handle()) != FALSE, !Monitoring);
+  };
+  Check(true);
+  // The Start/Stop button, clicked as the user clicks it.
+  ShowWindowFromTray();
+  ClickAt(Form->sbtnStart);
+  EXPECT_FALSE(Form->Active());
+  EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
+  Check(false);
+  ClickAt(Form->sbtnStart);
+  EXPECT_TRUE(Form->Active());
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Stop");
+  EXPECT_TRUE(Form->sbtnStart->Down());
+  Check(true);
+}
+
+TEST_F(MainWindowTest, PageButtonsFormOneExclusiveGroupAndADisabledOneDoesNothing) {
+  ShowWindowFromTray();
+  ClickAt(Form->sbtnConfig);  // locked while monitoring
+  EXPECT_EQ(Form->nbControls->PageIndex(), 0);
+  EXPECT_TRUE(Form->sbtnInfo->Down());
+  ClickAt(Form->sbtnAbout);
+  EXPECT_EQ(Form->nbControls->PageIndex(), 3);
+  EXPECT_TRUE(Form->sbtnAbout->Down());
+  EXPECT_FALSE(Form->sbtnInfo->Down());
+  ClickAt(Form->sbtnAbout);  // one is always down
+  EXPECT_TRUE(Form->sbtnAbout->Down());
+  Form->ToggleActive();
+  ClickAt(Form->sbtnSound);
+  EXPECT_EQ(Form->nbControls->PageIndex(), 2);
+  for (TSpeedButton* B : {Form->sbtnInfo, Form->sbtnConfig, Form->sbtnAbout}) EXPECT_FALSE(B->Down());
+}
+
+TEST_F(MainWindowTest, TheIntervalCheckBringsBackPageOneAndTheFocusWithItsMessages) {
+  ShowWindowFromTray();
+  Form->ToggleActive();
+  struct Case {
+    const char* Text;
+    std::vector<std::string> Messages;
+  };
+  const Case Cases[] = {
+      {"600", {}},
+      {"30", {}},
+      {"$1E", {}},
+      {"601", {"Value must be between 30 and 600."}},
+      {"29", {"Value must be between 30 and 600."}},
+      {"", {"'' is not a valid integer value.", "Value must be between 30 and 600."}},
+      {"3x", {"'3x' is not a valid integer value.", "Value must be between 30 and 600."}},
+  };
+  for (const Case& C : Cases) {
+    ClickAt(Form->sbtnConfig);
+    Form->editInterval->SetFocus();
+    Form->editInterval->SetText(C.Text);
+    ClickAt(Form->sbtnInfo);  // page 0; the focus leaves the field
+    Recorder::Boxes().clear();
+    Form->cbSaveLog->SetFocus();
+    if (C.Messages.empty()) {
+      EXPECT_TRUE(Recorder::Boxes().empty()) << C.Text;
+      continue;
+    }
+    EXPECT_EQ(BoxTexts(), C.Messages) << C.Text;
+    for (const vtest::BoxCall& Box : Recorder::Boxes()) {
+      EXPECT_EQ(Box.Caption, "Vintrel");
+      EXPECT_EQ(Box.Type, static_cast<UINT>(MB_OK));
+    }
+    EXPECT_EQ(Form->nbControls->PageIndex(), 1) << C.Text;
+    EXPECT_EQ(Focus(), Form->editInterval->Handle()) << C.Text;
+    EXPECT_EQ(Form->editInterval->Text(), C.Text);  // never corrected
+    EXPECT_TRUE(Form->sbtnInfo->Down());            // the page button stays as it was
+  }
+  // The time-out field, were it ever left: its own bounds.
+  Recorder::Boxes().clear();
+  Form->editTimeOut->SetText("30");
+  Form->editTimeOutExit(Form->editTimeOut);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Value must be between 2 and 29."});
+}
+
+TEST_F(MainWindowTest, AnAcceleratorOfALabelFocusesItsField) {
+  ShowWindowFromTray();
+  Form->ToggleActive();
+  ClickAt(Form->sbtnConfig);
+  Form->cbSaveLog->SetFocus();
+  PostMessageA(Form->cbSaveLog->Handle(), WM_SYSCHAR, 'u', 0);
+  PumpFor(50);
+  EXPECT_EQ(Focus(), Form->editURL->Handle());
+  PostMessageA(Form->editURL->Handle(), WM_SYSCHAR, 'I', 0);
+  PumpFor(50);
+  EXPECT_EQ(Focus(), Form->editInterval->Handle());
+  // The time-out label is disabled: its accelerator goes nowhere.
+  PostMessageA(Form->editInterval->Handle(), WM_SYSCHAR, 't', 0);
+  PumpFor(50);
+  EXPECT_EQ(Focus(), Form->editInterval->Handle());
+}
+
+TEST_F(MainWindowTest, SoundButtonsPreviewAndChooseTheFieldsFile) {
+  ShowWindowFromTray();
+  Form->ToggleActive();
+  ClickAt(Form->sbtnSound);
+  Recorder::Sounds().clear();
+  Form->cbSndConnect->SetChecked(false);
+  Form->editSndConnect->SetText("C:\\Media\\up.wav");
+  Form->editSndDisconnect->SetText("");
+  ClickAt(Form->sbtnPlaySndConnect, 10, 10);
+  ClickAt(Form->sbtnPlaySndDisconnect, 10, 10);
+  ASSERT_EQ(Recorder::Sounds().size(), 2u);
+  EXPECT_EQ(Recorder::Sounds()[0].File, "C:\\Media\\up.wav");
+  EXPECT_EQ(Recorder::Sounds()[0].Flags, 0x22013u);
+  EXPECT_EQ(Recorder::Sounds()[1].File, "");
+  EXPECT_TRUE(Recorder::Boxes().empty());
+
+  DialogAnswer::Chosen() = "C:\\Media\\Bells\\ring.wav";
+  ClickAt(Form->sbtnSelectSndConnect, 10, 10);
+  EXPECT_EQ(Form->editSndConnect->Text(), "C:\\Media\\Bells\\ring.wav");
+  const OPENFILENAMEA& Seen = DialogAnswer::Seen();
+  EXPECT_EQ(DialogAnswer::SeenFile(), "C:\\Media\\up.wav");
+  EXPECT_STREQ(Seen.lpstrTitle, "Select Sound");
+  static const char Filter[] = "Wave Files (*.wav)\0*.wav\0Any Files (*.*)\0*.*\0";
+  EXPECT_EQ(DialogAnswer::SeenFilter(), std::string(Filter, sizeof Filter));
+  EXPECT_EQ(Seen.nFilterIndex, 1u);
+  EXPECT_STREQ(Seen.lpstrDefExt, "wav");
+  EXPECT_EQ(Seen.lpstrInitialDir, nullptr);
+  EXPECT_EQ(Seen.hwndOwner, Application->Handle());
+  EXPECT_TRUE(Seen.Flags & OFN_HIDEREADONLY);
+  EXPECT_TRUE(Seen.Flags & OFN_ENABLESIZING);
+
+  DialogAnswer::Chosen().clear();
+  Form->editSndDisconnect->SetText("keep.wav");
+  ClickAt(Form->sbtnSelectSndDisconnect, 10, 10);
+  EXPECT_EQ(Form->editSndDisconnect->Text(), "keep.wav");
+  EXPECT_EQ(DialogAnswer::SeenFile(), "keep.wav");
+}
+
+TEST_F(MainWindowTest, TheAboutLinkOpensItsCaptionWithTheShell) {
+  ShowWindowFromTray();
+  ClickAt(Form->sbtnAbout);
+  ClickAt(Form->labelHttp, 5, 5);
+  ASSERT_EQ(ShellCalls().size(), 1u);
+  EXPECT_EQ(ShellCalls()[0].Owner, GetDesktopWindow());
+  EXPECT_EQ(ShellCalls()[0].Verb, "open");
+  EXPECT_EQ(ShellCalls()[0].File, Form->labelHttp->Caption());
+  EXPECT_EQ(ShellCalls()[0].File, ProductURL);
+  EXPECT_TRUE(ShellCalls()[0].NoParameters && ShellCalls()[0].NoDirectory);
+  EXPECT_EQ(ShellCalls()[0].Show, SW_SHOWNORMAL);
+  // The hand cursor over the link.
+  EXPECT_EQ(Form->labelHttp->Cursor(), crHandPoint);
+}
+
+TEST_F(MainWindowTest, HintsAreRegisteredForTheControlsThatHaveThem) {
+  HWND Tips = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND Wnd, LPARAM Found) {
+        char Class[64];
+        GetClassNameA(Wnd, Class, sizeof Class);
+        if (lstrcmpiA(Class, TOOLTIPS_CLASSA) == 0 && GetWindow(Wnd, GW_OWNER) == VintrelF->WindowHandle())
+          *reinterpret_cast<HWND*>(Found) = Wnd;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&Tips));
+  ASSERT_NE(Tips, nullptr);
+  // Minimize, Close, the two fields, the four sound buttons.
+  EXPECT_EQ(SendMessageA(Tips, TTM_GETTOOLCOUNT, 0, 0), 8);
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// The program as a user meets it: its icon in Wine's notification area,
+// clicked with the real mouse on the virtual display.
+
+#include "tests/support/Desktop.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/Program.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using vtest::LoopbackServer;
+using vtest::Program;
+using vtest::TempDir;
+using vtest::Xdotool;
+
+bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs) {
+  const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
+  while (!Done()) {
+    if (GetTickCount64() >= Deadline) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+std::string At(POINT P) { return std::to_string(P.x) + " " + std::to_string(P.y); }
+
+TEST(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
+  TempDir Dir;
+  LoopbackServer Server;
+  Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n");
+  Program Vintrel(Dir.Path());
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+  // The log view gets its first line once the result is in.
+  ASSERT_TRUE(WaitUntil([&] { return !vtest::ChildText(Window, "TMemo").empty(); }, 10000));
+
+  POINT Icon;
+  ASSERT_TRUE(WaitUntil([&] { return vtest::FirstTrayIcon(Icon); }, 10000));
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1")) << At(Icon);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
+
+  // Docked at the bottom-right corner, as the system metrics place it.
+  RECT Outer;
+  GetWindowRect(Window, &Outer);
+  EXPECT_EQ(Outer.right, GetSystemMetrics(SM_CXFULLSCREEN));
+  EXPECT_EQ(Outer.bottom, GetSystemMetrics(SM_CYFULLSCREEN) + GetSystemMetrics(SM_CYCAPTION));
+  // The State page with the log.
+  std::string Log = vtest::ChildText(Window, "TMemo");
+  EXPECT_EQ(Log.rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log;
+  EXPECT_EQ(Log.substr(Log.size() - 2), "\r\n");
+
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Window); }, 5000));
+
+  // Right click: Show, Stop, Close. A click elsewhere closes the menu, as
+  // any menu closes; "c" chooses Close.
+  auto MenuShown = [] {
+    HWND Menu = FindWindowA("#32768", nullptr);
+    return Menu && IsWindowVisible(Menu);
+  };
+  Sleep(600);  // not a double click
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 3"));
+  ASSERT_TRUE(WaitUntil(MenuShown, 5000));
+  ASSERT_TRUE(Xdotool("mousemove 600 400 click 1"));
+  EXPECT_TRUE(WaitUntil([&] { return !MenuShown(); }, 5000));
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 3"));
+  ASSERT_TRUE(WaitUntil(MenuShown, 5000));
+  ASSERT_TRUE(Xdotool("key c"));
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+}
+
+}  // namespace

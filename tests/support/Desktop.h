@@ -1,0 +1,23 @@
+#pragma once
+// The user's hand on the virtual display: xdotool started from inside Wine
+// (Wine runs Unix programs too), and reading what another process's windows
+// show.
+
+#include <windows.h>
+
+#include <string>
+
+namespace vtest {
+
+// Runs "xdotool <Arguments>"; false when it could not be started. Its
+// outcome is for the caller to wait for.
+bool Xdotool(const std::string& Arguments);
+
+// The centre of the first icon of Wine's notification area, in screen
+// coordinates; false when there is no such window.
+bool FirstTrayIcon(POINT& Point);
+
+// The text of the first child window of that class (an edit's text, say).
+std::string ChildText(HWND Parent, const char* ClassName);
+
+}  // namespace vtest

@@ -1,0 +1,61 @@
+#pragma once
+// The main window made as the program makes it, with its files in a fresh
+// folder and the shell, sounds, shell-open, file dialog and message boxes
+// recorded through the platform seam.
+
+#include "tests/support/Pump.h"
+#include "tests/support/Seams.h"
+#include "tests/support/TempDir.h"
+#include "ui/VintrelU.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vtest {
+
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Recorder::Install();
+    Dir.PretendExecutableHere();
+    Application->SetTitle("Vintrel");
+  }
+  void TearDown() override { Destroy(); }
+
+  // Starts the window with the address and interval stored in its settings
+  // file; the creation handler probes at once.
+  void Create(const std::string& URL, const std::string& Interval = "1") {
+    Dir.Write("Vintrel.ini", "[config]\r\nurl=" + URL + "\r\ninterval=" + Interval + "\r\n");
+    Form = new TVintrelF(Application);
+    VintrelF = Form;
+    Form->AfterConstruction();
+  }
+  void Destroy() {
+    if (!Form) return;
+    Form->BeforeDestruction();
+    delete Form;
+    Form = VintrelF = nullptr;
+    PumpFor(50);
+  }
+  // Waits until the probe in flight has delivered its result.
+  bool WaitForProbe(unsigned TimeoutMs = 10000) {
+    return PumpUntil([this] { return !Form->inetNotify->Probing(); }, TimeoutMs);
+  }
+  std::vector<std::string> LogLines() {
+    std::vector<std::string> Lines;
+    for (int I = 0; I < Form->memoLog->LineCount(); ++I) Lines.push_back(Form->memoLog->Line(I));
+    return Lines;
+  }
+  // "<tip> - <date time>"
+  static bool IsLogLine(const std::string& Line, const std::string& Tip) {
+    return Line.rfind(Tip + " - ", 0) == 0 && Line.size() > Tip.size() + 3;
+  }
+
+  ScopedPlatform Seam;
+  TempDir Dir;
+  TVintrelF* Form = nullptr;
+};
+
+}  // namespace vtest
