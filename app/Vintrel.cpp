@@ -1,13 +1,21 @@
 // The program's entry point: the units' start-up in order, the main window,
 // the event loop, and the way down in reverse order.
 
+#include "app/OneInstanceU.h"
 #include "toolkit/Forms.h"
 #include "ui/VintrelU.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Unit start-up, in order: the toolkit makes the application object (its
-  // hidden window carries the title derived from the executable's name).
+  // hidden window carries the title derived from the executable's name); the
+  // single-instance guard comes last. A later copy has shown its message and
+  // asked to quit by now, and still goes through the whole sequence.
   ToolkitStartup();
+  try {
+    OneInstanceStartup();
+  } catch (...) {
+    Application->HandleException(std::current_exception());
+  }
 
   try {
     Application->Initialize();
@@ -25,6 +33,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // clean-up in reverse order, the toolkit's last.
   Application->DestroyForms();
   VintrelF = nullptr;
+  OneInstanceCleanup();
   ToolkitCleanup();
   return 0;
 }

@@ -1,13 +1,21 @@
 // The settings file "Vintrel.ini" and the log file "Vintrel.log", both in the
-// executable's folder: read once at start, written once at the end of a run.
+// executable's folder: read once at start into the window's controls, written
+// once from them at the end of a run.
 
+#include "toolkit/Exceptions.h"
 #include "toolkit/Platform.h"
 #include "toolkit/TextUtils.h"
 #include "ui/VintrelU.h"
 
+#include <memory>
+#include <type_traits>
+
 namespace {
 
 constexpr const char* SettingsFileName = "Vintrel.ini";
+constexpr const char* LogFileName = "Vintrel.log";
+
+// ---- settings ----
 
 // A text value: at most 2047 characters are taken.
 std::string ReadString(const std::string& Path, const char* Section, const char* Key, const std::string& Default) {
@@ -16,6 +24,7 @@ std::string ReadString(const std::string& Path, const char* Section, const char*
   return std::string(Buffer, Length);
 }
 
+// A value that is no integer text gives the default.
 std::int32_t ReadInteger(const std::string& Path, const char* Section, const char* Key, std::int32_t Default) {
   return StrToIntDef(ReadString(Path, Section, Key, std::string()), Default);
 }
@@ -24,7 +33,92 @@ bool ReadBool(const std::string& Path, const char* Section, const char* Key, boo
   return ReadInteger(Path, Section, Key, Default ? 1 : 0) != 0;
 }
 
+// Each write reaches the file at once; a new section goes to the end of the
+// file, a new key to the end of its section.
+void WriteString(const std::string& Path, const char* Section, const char* Key, const std::string& Value) {
+  if (!WritePrivateProfileStringA(Section, Key, Value.c_str(), Path.c_str()))
+    throw EIniFileException(Format("Unable to write to %s", {Path}));
+}
+
+void WriteInteger(const std::string& Path, const char* Section, const char* Key, const std::string& Text) {
+  WriteString(Path, Section, Key, std::to_string(StrToInt(Text)));
+}
+
+void WriteBool(const std::string& Path, const char* Section, const char* Key, bool Value) {
+  WriteString(Path, Section, Key, Value ? "1" : "0");
+}
+
+// ---- log ----
+
+struct THandleCloser {
+  void operator()(HANDLE Handle) const { CloseHandle(Handle); }
+};
+using TFileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
+
+TFileHandle OpenFile(const std::string& Path, DWORD Access, DWORD Share, DWORD Disposition) {
+  HANDLE Handle = CreateFileA(Path.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
+}
+
 }  // namespace
+
+std::string AdjustLineBreaks(const std::string& Text) {
+  std::string Result;
+  Result.reserve(Text.size() + Text.size() / 16);
+  for (size_t I = 0; I < Text.size(); ++I) {
+    char C = Text[I];
+    if (C == '\r' || C == '\n') {
+      Result += "\r\n";
+      if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+    } else {
+      Result += C;
+    }
+  }
+  return Result;
+}
+
+std::string ReadLogFile(const std::string& Path) {
+  TFileHandle File = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  if (!File) {
+    // A log that is not there (deleted by hand, say) is an empty log.
+    DWORD Error = GetLastError();
+    if (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND) return std::string();
+    throw EFOpenError(Format("Cannot open file %s", {Path}));
+  }
+  std::string Text;
+  char Buffer[65536];
+  DWORD Read = 0;
+  for (;;) {
+    if (!ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr))
+      throw EFOpenError(Format("Cannot open file %s", {Path}));
+    if (Read == 0) break;
+    Text.append(Buffer, Read);
+  }
+  return AdjustLineBreaks(Text);
+}
+
+void WriteLogFile(const std::string& Path, const std::string& Text) {
+  // The new log goes to a file of its own beside the old one, and only a
+  // complete, flushed file replaces it: a crash or a full disk midway leaves
+  // the old log whole.
+  const std::string Error = Format("Cannot create file %s", {Path});
+  const std::string Folder = Path.substr(0, Path.find_last_of('\\') + 1);
+  char Temporary[MAX_PATH];
+  if (!GetTempFileNameA(Folder.c_str(), "vtl", 0, Temporary)) throw EFCreateError(Error);
+  bool Written = false;
+  {
+    TFileHandle File = OpenFile(Temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    DWORD Done = 0;
+    Written = File && WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Done, nullptr) &&
+              Done == Text.size() && FlushFileBuffers(File.get());
+  }
+  // One rename puts the new log in the old one's place.
+  if (Written) Written = MoveFileExA(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!Written) {
+    DeleteFileA(Temporary);
+    throw EFCreateError(Error);
+  }
+}
 
 void TVintrelF::LoadSettings() {
   const std::string Path = ExeDirectory() + SettingsFileName;
@@ -36,7 +130,41 @@ void TVintrelF::LoadSettings() {
   cbSndDisconnect->SetChecked(ReadBool(Path, "sound", "disconnect.sound", true));
   editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
-  memoLog->Clear();
+
+  if (cbSaveLog->Checked())
+    memoLog->SetText(ReadLogFile(ExeDirectory() + LogFileName));
+  else
+    memoLog->Clear();
 }
 
-void TVintrelF::SaveSettings() {}
+void TVintrelF::SaveSettings() {
+  const std::string Path = ExeDirectory() + SettingsFileName;
+  auto WriteLog = [this] {
+    // Every line ends with CR LF, the last one too.
+    std::string Text = memoLog->Text();
+    if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
+    WriteLogFile(ExeDirectory() + LogFileName, Text);
+  };
+  try {
+    WriteString(Path, "config", "url", editURL->Text());
+    WriteInteger(Path, "config", "interval", editInterval->Text());
+    WriteInteger(Path, "config", "timeout", editTimeOut->Text());
+    WriteBool(Path, "sound", "connect.sound", cbSndConnect->Checked());
+    WriteString(Path, "sound", "connect.wav", editSndConnect->Text());
+    WriteBool(Path, "sound", "disconnect.sound", cbSndDisconnect->Checked());
+    WriteString(Path, "sound", "disconnect.wav", editSndDisconnect->Text());
+    WriteBool(Path, "log", "store.log", cbSaveLog->Checked());
+  } catch (...) {
+    // A settings file that cannot be written must not cost the run's log: it
+    // is written all the same, and the settings error goes on to be shown.
+    if (cbSaveLog->Checked()) {
+      try {
+        WriteLog();
+      } catch (...) {
+        Application->HandleException(std::current_exception());
+      }
+    }
+    throw;
+  }
+  if (cbSaveLog->Checked()) WriteLog();
+}

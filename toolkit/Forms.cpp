@@ -218,6 +218,10 @@ void TCustomForm::Show() {
   if (HandleAllocated()) SetWindowPos(WindowHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
+void TCustomForm::SetWindowStateNormal() {
+  if (Visible() && HandleAllocated() && IsIconic(WindowHandle())) ShowWindow(WindowHandle(), SW_RESTORE);
+}
+
 void TCustomForm::Close() {
   if (Application && Application->MainForm() == this)
     Application->Terminate();

@@ -106,6 +106,8 @@ class TCustomForm : public TWinControl {
 
   void Show();
   void Hide() { SetVisible(false); }
+  // Undoes a minimisation of a shown form; a hidden form stays hidden.
+  void SetWindowStateNormal();
   // Closing the main form ends the application; any other form is hidden.
   void Close();
   // Whether the form's window is the active window.

@@ -133,5 +133,14 @@ class TVintrelF : public TCustomForm {
   TNotifyState FNotifyState = nsDisconnected;
 };
 
+// The log file's text: CR, LF and CR LF all end a line; the result has CR LF.
+std::string AdjustLineBreaks(const std::string& Text);
+// The whole log file with its line ends made CR LF; a missing file is an
+// empty log. Raises EFOpenError "Cannot open file <path>".
+std::string ReadLogFile(const std::string& Path);
+// Replaces the log file by a complete new one, or leaves it as it was and
+// raises EFCreateError "Cannot create file <path>".
+void WriteLogFile(const std::string& Path, const std::string& Text);
+
 // The program's one main window.
 extern TVintrelF* VintrelF;
