@@ -21,6 +21,8 @@ class MainWindowFixture : public ::testing::Test {
     Recorder::Install();
     Dir.PretendExecutableHere();
     Application->SetTitle("Vintrel");
+    // Whatever a test's settings say, no probe leaves this machine.
+    Platform().InternetOpenUrlA = LoopbackOnly;
   }
   void TearDown() override { Destroy(); }
 
@@ -28,6 +30,10 @@ class MainWindowFixture : public ::testing::Test {
   // file; the creation handler probes at once.
   void Create(const std::string& URL, const std::string& Interval = "1") {
     Dir.Write("Vintrel.ini", "[config]\r\nurl=" + URL + "\r\ninterval=" + Interval + "\r\n");
+    CreateWindowAsIs();
+  }
+  // Starts the window with whatever files the folder holds.
+  void CreateWindowAsIs() {
     Form = new TVintrelF(Application);
     VintrelF = Form;
     Form->AfterConstruction();
@@ -51,6 +57,15 @@ class MainWindowFixture : public ::testing::Test {
   // "<tip> - <date time>"
   static bool IsLogLine(const std::string& Line, const std::string& Tip) {
     return Line.rfind(Tip + " - ", 0) == 0 && Line.size() > Tip.size() + 3;
+  }
+
+  static HINTERNET WINAPI LoopbackOnly(HINTERNET Session, LPCSTR URL, LPCSTR Headers, DWORD Length, DWORD Flags,
+                                       DWORD_PTR Context) {
+    if (std::string(URL).rfind("http://127.0.0.1:", 0) != 0) {
+      SetLastError(ERROR_INTERNET_NAME_NOT_RESOLVED);
+      return nullptr;
+    }
+    return ::InternetOpenUrlA(Session, URL, Headers, Length, Flags, Context);
   }
 
   ScopedPlatform Seam;

@@ -59,6 +59,20 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(FPath); }
 
+void TempDir::RemoveAll(const std::string& Folder) { RemoveTree(Folder); }
+
+std::vector<std::string> TempDir::Lines(const std::string& Text) {
+  std::vector<std::string> Result;
+  std::string::size_type Start = 0;
+  while (Start < Text.size()) {
+    std::string::size_type End = Text.find("\r\n", Start);
+    if (End == std::string::npos) End = Text.size();
+    Result.push_back(Text.substr(Start, End - Start));
+    Start = End + 2;
+  }
+  return Result;
+}
+
 void TempDir::Write(const std::string& Name, const std::string& Content) const {
   std::ofstream Out(File(Name), std::ios::binary);
   Out << Content;

@@ -3,6 +3,7 @@
 // a stand-in executable path inside it (so the program's files land there).
 
 #include <string>
+#include <vector>
 
 namespace vtest {
 
@@ -23,6 +24,11 @@ class TempDir {
 
   // Makes the platform seam report "<folder>\Vintrel.exe" as the executable.
   void PretendExecutableHere() const;
+
+  // Removes a folder with everything in it.
+  static void RemoveAll(const std::string& Folder);
+  // A text's lines, split at CR LF.
+  static std::vector<std::string> Lines(const std::string& Text);
 
  private:
   std::string FPath;

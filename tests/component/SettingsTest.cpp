@@ -1,0 +1,253 @@
+// The settings and log files as a run reads and writes them: real files in a
+// fresh folder, the window made and destroyed as the program does.
+
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/MainWindowFixture.h"
+
+#include <sstream>
+
+namespace {
+
+using vtest::LoopbackServer;
+using vtest::Recorder;
+
+class SettingsTest : public vtest::MainWindowFixture {
+ protected:
+  std::string Url() const { return Server.Url(); }
+  void WriteIni(const std::string& Text) { Dir.Write("Vintrel.ini", Text); }
+  // The settings file's lines, without blank ones.
+  std::vector<std::string> IniLines() const {
+    std::vector<std::string> Lines;
+    std::istringstream In(Dir.Read("Vintrel.ini"));
+    for (std::string Line; std::getline(In, Line);) {
+      if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+      if (!Line.empty()) Lines.push_back(Line);
+    }
+    return Lines;
+  }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> Texts;
+    for (const vtest::BoxCall& Box : Recorder::Boxes()) Texts.push_back(Box.Text);
+    return Texts;
+  }
+  // A state change as a probe result makes it: one log line.
+  void Report(bool Connected) { Form->inetNotifyDownNotification(Form->inetNotify, Connected); }
+
+  LoopbackServer Server;
+};
+
+TEST_F(SettingsTest, AFirstStartUsesTheDefaultsAndWritesNothingUntilTheEnd) {
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->editURL->Text(), ProductURL);
+  EXPECT_EQ(Form->editInterval->Text(), "120");
+  EXPECT_EQ(Form->editTimeOut->Text(), "20");
+  EXPECT_TRUE(Form->cbSndConnect->Checked());
+  EXPECT_EQ(Form->editSndConnect->Text(), "connect.wav");
+  EXPECT_TRUE(Form->cbSndDisconnect->Checked());
+  EXPECT_EQ(Form->editSndDisconnect->Text(), "disconnect.wav");
+  EXPECT_FALSE(Form->cbSaveLog->Checked());
+  EXPECT_EQ(Form->memoLog->Text(), "");
+  EXPECT_TRUE(Form->inetNotify->Probing());  // monitoring has started
+  EXPECT_FALSE(Dir.Exists("Vintrel.ini"));
+
+  Destroy();
+  EXPECT_EQ(IniLines(),
+            (std::vector<std::string>{"[config]", "url=http://example.org", "interval=120", "timeout=20", "[sound]",
+                                      "connect.sound=1", "connect.wav=connect.wav", "disconnect.sound=1",
+                                      "disconnect.wav=disconnect.wav", "[log]", "store.log=0"}));
+  EXPECT_FALSE(Dir.Exists("Vintrel.log"));
+  EXPECT_TRUE(Recorder::Boxes().empty());
+}
+
+TEST_F(SettingsTest, HandEditedFilesReadRightAndKeepTheirOtherLines) {
+  WriteIni(
+      "; my settings\r\n"
+      "[Other]\r\nkeep=me\r\n\r\n"
+      "[CONFIG]\r\n  URL  =  " +
+      Url() +
+      "  \r\n; the interval\r\nINTERVAL=0x3C\r\nunknown=1\r\n"
+      "\r\n[sound]\r\nconnect.sound=letters\r\nConnect.Wav = C:\\Sounds\\up.wav\r\ndisconnect.sound=0\r\n"
+      "[log]\r\nstore.log=letters\r\n");
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->editURL->Text(), Url());
+  EXPECT_EQ(Form->editInterval->Text(), "60");
+  EXPECT_TRUE(Form->cbSndConnect->Checked());  // letters: its default
+  EXPECT_EQ(Form->editSndConnect->Text(), "C:\\Sounds\\up.wav");
+  EXPECT_FALSE(Form->cbSndDisconnect->Checked());
+  EXPECT_FALSE(Form->cbSaveLog->Checked());  // letters: its default
+
+  Form->editURL->SetText("HTTP://Example.COM/Path");  // written exactly as typed
+  Form->editInterval->SetText(" 45");
+  Form->editTimeOut->SetText("$1E");
+  Destroy();
+  std::string Ini = Dir.Read("Vintrel.ini");
+  for (const char* Kept : {"; my settings", "[Other]", "keep=me", "; the interval", "unknown=1"})
+    EXPECT_NE(Ini.find(Kept), std::string::npos) << Kept;
+  std::vector<std::string> Lines = IniLines();
+  auto Has = [&](const std::string& Line) { return std::find(Lines.begin(), Lines.end(), Line) != Lines.end(); };
+  EXPECT_TRUE(Has("URL=HTTP://Example.COM/Path") || Has("url=HTTP://Example.COM/Path")) << Ini;
+  EXPECT_TRUE(Has("INTERVAL=45") || Has("interval=45")) << Ini;
+  EXPECT_TRUE(Has("timeout=30")) << Ini;
+  EXPECT_EQ(Ini.find("0x3C"), std::string::npos);
+}
+
+TEST_F(SettingsTest, IntegerAndBooleanValuesFallBackToTheirDefaults) {
+  struct Case {
+    const char* Interval;
+    const char* StoreLog;
+    const char* ExpectInterval;
+    bool ExpectKeepLog;
+  };
+  for (const Case& C : {Case{"letters", "2", "120", true}, Case{"", "0", "120", false}, Case{"-5", "1", "-5", true},
+                        Case{"99999999999", "x1", "120", true}}) {
+    WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + C.Interval + "\r\n[log]\r\nstore.log=" + C.StoreLog +
+             "\r\n");
+    CreateWindowAsIs();
+    EXPECT_EQ(Form->editInterval->Text(), C.ExpectInterval) << C.Interval;
+    EXPECT_EQ(Form->cbSaveLog->Checked(), C.ExpectKeepLog) << C.StoreLog;
+    Destroy();
+  }
+}
+
+TEST_F(SettingsTest, ALongValueReadsAsItsFirst2047Characters) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[sound]\r\nconnect.wav=" + std::string(3000, 'w') + "\r\n");
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->editSndConnect->Text(), std::string(2047, 'w'));
+}
+
+TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEnds) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  CreateWindowAsIs();  // no log yet: an empty one
+  EXPECT_EQ(Form->memoLog->Text(), "");
+  ASSERT_TRUE(WaitForProbe());
+  Report(false);
+  std::vector<std::string> FirstRun = LogLines();
+  ASSERT_EQ(FirstRun.size(), 2u);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n");
+
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 3u);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n" + Lines[2] + "\r\n");
+  EXPECT_TRUE(IsLogLine(Lines[2], "Connected to " + Url()));
+}
+
+TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  Dir.Write("Vintrel.log", "one\ntwo\rthree\r\n\nfive");
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->memoLog->Text(), "one\r\ntwo\r\nthree\r\n\r\nfive");
+  ASSERT_TRUE(WaitForProbe());  // appended after a last line without its line end
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 6u);
+  EXPECT_EQ(Lines[4], "five");
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "one\r\ntwo\r\nthree\r\n\r\nfive\r\n" + Lines[5] + "\r\n");
+}
+
+TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAlone) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=0\r\n");
+  Dir.Write("Vintrel.log", "an old line\n");
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->memoLog->Text(), "");
+  ASSERT_TRUE(WaitForProbe());
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n");
+}
+
+TEST_F(SettingsTest, AnUnreadableLogStopsTheStartWithItsMessage) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n[log]\r\nstore.log=1\r\n");
+  Dir.Write("Vintrel.log", "kept\r\n");
+  // Held open by someone else, without sharing.
+  HANDLE Lock = CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+  CreateWindowAsIs();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
+  EXPECT_EQ(Recorder::Boxes()[0].Caption, "Vintrel");
+  EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  // The settings were read; the rest of the start did not happen.
+  EXPECT_EQ(Form->editInterval->Text(), "45");
+  EXPECT_EQ(Form->nbControls->PageIndex(), 3);
+  EXPECT_TRUE(Form->editURL->Enabled());
+  EXPECT_FALSE(Form->inetNotify->Probing());
+  EXPECT_TRUE(Form->Active());
+  CloseHandle(Lock);
+  vtest::PumpFor(200);
+  EXPECT_EQ(Server.RequestCount(), 0u);
+}
+
+TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenStillLeavesTheLog) {
+  Dir.Write("Vintrel.log", "earlier\r\n");
+  CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr);  // a folder where the file should be
+  CreateWindowAsIs();
+  Form->cbSaveLog->SetChecked(true);
+  Form->memoLog->SetText("earlier\r\n");
+  Report(true);
+  Destroy();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
+  EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
+}
+
+TEST_F(SettingsTest, AnIntervalThatIsNoNumberKeepsTheLaterKeysButStillLeavesTheLog) {
+  WriteIni("[config]\r\nurl=old\r\ninterval=77\r\n[log]\r\nstore.log=1\r\n");
+  CreateWindowAsIs();
+  Form->ToggleActive();
+  Form->editURL->SetText(Url());
+  Form->editInterval->SetText("3x");
+  Form->cbSaveLog->SetChecked(false);  // would be written as 0, after the failing key
+  Form->cbSaveLog->SetChecked(true);
+  Destroy();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"'3x' is not a valid integer value."});
+  std::vector<std::string> Lines = IniLines();
+  EXPECT_EQ(Lines[1], "url=" + Url());  // written before the failure
+  EXPECT_EQ(Lines[2], "interval=77");   // not written
+  EXPECT_TRUE(IsLogLine(vtest::TempDir::Lines(Dir.Read("Vintrel.log")).at(0), "Stopped"));
+}
+
+TEST_F(SettingsTest, ALogThatCannotBeReplacedLeavesTheOldOneWhole) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  Dir.Write("Vintrel.log", "old line\r\n");
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  HANDLE Lock =
+      CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+  Destroy();
+  CloseHandle(Lock);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + "."});
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "old line\r\n");
+  // The settings went in full before the log; no temporary file stays behind.
+  std::vector<std::string> Lines = IniLines();
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
+  WIN32_FIND_DATAA Found;
+  HANDLE Find = FindFirstFileA(Dir.File("*.tmp").c_str(), &Found);
+  EXPECT_EQ(Find, INVALID_HANDLE_VALUE);
+  if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
+}
+
+TEST_F(SettingsTest, ALogThatIsAFolderCannotBeCreated) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=0\r\n");
+  CreateDirectoryA(Dir.File("Vintrel.log").c_str(), nullptr);
+  Dir.Write("Vintrel.log\\inside", "x");
+  CreateWindowAsIs();
+  Form->cbSaveLog->SetChecked(true);
+  Destroy();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + "."});
+  std::vector<std::string> Lines = IniLines();
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
+}
+
+TEST_F(SettingsTest, AFolderThatIsGoneLosesNothingSilently) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  CreateWindowAsIs();
+  vtest::TempDir::RemoveAll(Dir.Path());
+  Destroy();
+  // Both failures are shown: the log's, then the settings'.
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + ".",
+                                                  "Unable to write to " + Dir.File("Vintrel.ini") + "."}));
+}
+
+}  // namespace
