@@ -207,6 +207,7 @@ void TGraphicControl::BoundsChanged() { Invalidate(); }
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+  if (TCustomForm* Form = ParentForm(); Form && Form != this) Form->ControlDestroying(this);
   // The owned components go first, while this control is still whole, then
   // the window; any child control of another owner is cut loose.
   DestroyComponents();

@@ -249,12 +249,16 @@ void TCustomForm::FocusChanged(TWinControl* Control) {
   }
   TWinControl* Old = FActiveControl;
   FActiveControl = Control;
-  struct TGuard {
-    bool& Flag;
-    ~TGuard() { Flag = false; }
-  } Guard{FChangingFocus = true};
-  if (Old) Old->OnExit(Old);
-  FChangingFocus = false;
+  if (Old) {
+    FChangingFocus = true;
+    try {
+      Old->OnExit(Old);
+    } catch (...) {
+      FChangingFocus = false;
+      throw;
+    }
+    FChangingFocus = false;
+  }
   if (FActiveControl == Control) Control->OnEnter(Control);
 }
 

@@ -118,6 +118,10 @@ class TCustomForm : public TWinControl {
   // it was left (OnExit), the new one that it was entered (OnEnter). Focus
   // that goes to another window, a message box say, leaves nothing.
   void FocusChanged(TWinControl* Control);
+  // A control of the form is going away: it no longer counts as focused.
+  void ControlDestroying(TWinControl* Control) {
+    if (FActiveControl == Control) FActiveControl = nullptr;
+  }
   // An Alt+key press: a windowless control whose caption marks that key acts
   // on it (a label focuses its control, a button clicks).
   bool DialogChar(char Key);

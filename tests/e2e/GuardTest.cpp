@@ -14,15 +14,7 @@ namespace {
 using vtest::LoopbackServer;
 using vtest::Program;
 using vtest::TempDir;
-
-bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs) {
-  const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
-  while (!Done()) {
-    if (GetTickCount64() >= Deadline) return false;
-    Sleep(50);
-  }
-  return true;
-}
+using vtest::WaitUntil;
 
 // The message box a process shows, if any.
 HWND BoxOf(DWORD ProcessId) {

@@ -13,16 +13,8 @@ namespace {
 using vtest::LoopbackServer;
 using vtest::Program;
 using vtest::TempDir;
+using vtest::WaitUntil;
 using vtest::Xdotool;
-
-bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs) {
-  const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
-  while (!Done()) {
-    if (GetTickCount64() >= Deadline) return false;
-    Sleep(50);
-  }
-  return true;
-}
 
 std::string At(POINT P) { return std::to_string(P.x) + " " + std::to_string(P.y); }
 

@@ -34,6 +34,15 @@ BOOL CALLBACK MatchWindow(HWND Wnd, LPARAM Parameter) {
 
 }  // namespace
 
+bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs) {
+  const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
+  while (!Done()) {
+    if (GetTickCount64() >= Deadline) return false;
+    Sleep(50);
+  }
+  return Done();
+}
+
 Program::Program(const std::string& Folder, const std::string& Name) : FPath(Folder + Name) {
   if (!CopyFileA((TestProgramFolder() + "Vintrel.exe").c_str(), FPath.c_str(), FALSE))
     throw std::runtime_error("cannot copy Vintrel.exe to " + FPath);

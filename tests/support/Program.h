@@ -5,9 +5,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace vtest {
+
+// Checks Done every 50 ms, without handling messages, until it holds or
+// TimeoutMs has passed; returns Done().
+bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs);
 
 class Program {
  public:
