@@ -45,6 +45,27 @@ TEST(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
   EXPECT_EQ(Log.rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log;
   EXPECT_EQ(Log.substr(Log.size() - 2), "\r\n");
 
+  // Dragged by its caption strip, it follows the mouse; a double click on
+  // the strip docks it again.
+  POINT Strip = {150, 8};
+  ClientToScreen(Window, &Strip);
+  POINT Away = {Strip.x - 300, Strip.y - 200};
+  ASSERT_TRUE(Xdotool("mousemove " + At(Strip) + " mousedown 1 sleep 0.2 mousemove " + std::to_string(Strip.x - 150) +
+                      " " + std::to_string(Strip.y - 100) + " sleep 0.2 mousemove " + At(Away) +
+                      " sleep 0.2 mouseup 1"));
+  RECT Moved;
+  EXPECT_TRUE(WaitUntil([&] { return GetWindowRect(Window, &Moved) && Moved.right == Outer.right - 300; }, 5000))
+      << Moved.left << "," << Moved.top;
+  EXPECT_EQ(Moved.bottom, Outer.bottom - 200);
+  Sleep(500);  // the drag's button release comes last
+  POINT MovedStrip = {150, 8};
+  ClientToScreen(Window, &MovedStrip);
+  ASSERT_TRUE(Xdotool("mousemove " + At(MovedStrip) + " click --repeat 2 --delay 120 1"));
+  RECT Docked;
+  EXPECT_TRUE(WaitUntil([&] { return GetWindowRect(Window, &Docked) && Docked.right == Outer.right; }, 5000));
+  EXPECT_EQ(Docked.bottom, Outer.bottom);
+
+  Sleep(600);  // not part of a double click
   ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Window); }, 5000));
 
