@@ -57,7 +57,6 @@ TEST(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
   EXPECT_TRUE(WaitUntil([&] { return GetWindowRect(Window, &Moved) && Moved.right == Outer.right - 300; }, 5000))
       << Moved.left << "," << Moved.top;
   EXPECT_EQ(Moved.bottom, Outer.bottom - 200);
-  Sleep(500);  // the drag's button release comes last
   POINT MovedStrip = {150, 8};
   ClientToScreen(Window, &MovedStrip);
   ASSERT_TRUE(Xdotool("mousemove " + At(MovedStrip) + " click --repeat 2 --delay 120 1"));

@@ -1,24 +1,31 @@
 #include "tests/support/Desktop.h"
 
+#include "tests/support/Program.h"
+
 namespace vtest {
 
 bool Xdotool(const std::string& Arguments) {
-  std::string CommandLine = "/usr/bin/xdotool " + Arguments;
+  // Wine hands back no handle for a Unix process, so there is nothing to wait
+  // on: the command touches a marker file when it is done, and that is what
+  // is waited for (Wine's drive Z: is the Unix root).
+  static int Count = 0;
+  const std::string Marker =
+      "/tmp/vintrel-xdotool-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++Count);
+  std::string MarkerSeenFromWine = "Z:" + Marker;
+  for (char& C : MarkerSeenFromWine)
+    if (C == '/') C = '\\';
+  std::string CommandLine = "/bin/sh -c \"/usr/bin/xdotool " + Arguments + "; touch " + Marker + "\"";
   STARTUPINFOA Startup = {};
   Startup.cb = sizeof Startup;
   PROCESS_INFORMATION Info = {};
   if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Info))
     return false;
-  // Wine hands back no handle for a Unix process, so there is nothing to wait
-  // on: give it the time it takes, and let the caller wait for the effect.
-  if (Info.hProcess) {
-    WaitForSingleObject(Info.hProcess, 10000);
-    CloseHandle(Info.hProcess);
-    CloseHandle(Info.hThread);
-  } else {
-    Sleep(300);
-  }
-  return true;
+  if (Info.hProcess) CloseHandle(Info.hProcess);
+  if (Info.hThread) CloseHandle(Info.hThread);
+  bool Done =
+      WaitUntil([&] { return GetFileAttributesA(MarkerSeenFromWine.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
+  DeleteFileA(MarkerSeenFromWine.c_str());
+  return Done;
 }
 
 bool FirstTrayIcon(POINT& Point) {

@@ -9,8 +9,8 @@
 
 namespace vtest {
 
-// Runs "xdotool <Arguments>"; false when it could not be started. Its
-// outcome is for the caller to wait for.
+// Runs "xdotool <Arguments>" and waits until it has finished; false when it
+// could not be run.
 bool Xdotool(const std::string& Arguments);
 
 // The centre of the first icon of Wine's notification area, in screen
