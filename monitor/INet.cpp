@@ -3,6 +3,8 @@
 #include "toolkit/Platform.h"
 #include "toolkit/TextUtils.h"
 
+#include <utility>
+
 std::string NormalizeURL(const std::string& Value) {
   std::string URL = LowerCaseAscii(Trim(Value));
   if (URL.empty()) URL = DefaultProbeURL;
@@ -35,6 +37,15 @@ void TKVRINNThread::Execute() {
     HINTERNET Session = Platform().InternetOpenA(FAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     SetConnected(Session != nullptr);
     if (!Session) return;
+    // Set on the session, they hold for the request it opens. An option that
+    // is refused leaves the platform's own value, and the component's time
+    // limit still bounds the probe.
+    for (auto [Option, Milliseconds] : {std::pair{INTERNET_OPTION_CONNECT_TIMEOUT, ConnectTimeoutMs},
+                                        std::pair{INTERNET_OPTION_SEND_TIMEOUT, SendTimeoutMs},
+                                        std::pair{INTERNET_OPTION_RECEIVE_TIMEOUT, ReceiveTimeoutMs}}) {
+      DWORD Value = Milliseconds;
+      Platform().InternetSetOptionA(Session, Option, &Value, sizeof Value);
+    }
     if (Terminated()) {
       SetConnected(false);
       Platform().InternetCloseHandle(Session);
@@ -53,12 +64,23 @@ void TKVRINNThread::Execute() {
 
 // ---- TKVRINetNotify ----
 
-TKVRINetNotify::TKVRINetNotify(TComponent* AOwner) : TComponent(AOwner), FAgent(DefaultAgent), FURL(DefaultProbeURL) {}
+TKVRINetNotify::TKVRINetNotify(TComponent* AOwner) : TComponent(AOwner), FAgent(DefaultAgent), FURL(DefaultProbeURL) {
+  FWatchdog = new TTimer(this);
+  FWatchdog->SetEnabled(false);
+  FWatchdog->OnTimer = TNotifyEvent(this, &TKVRINetNotify::TimeLimitReached);
+}
 
-TKVRINetNotify::~TKVRINetNotify() {
+// A worker that outlives the component delivers its completion nowhere.
+TKVRINetNotify::~TKVRINetNotify() { Detach(); }
+
+void TKVRINetNotify::Detach() {
+  FWatchdog->SetEnabled(false);
+  if (!FThread) return;
   Stop();
-  // A worker that outlives the component delivers its completion nowhere.
-  if (FThread) FThread->OnTerminate = TNotifyEvent();
+  // The worker frees itself only after its completion has run on this
+  // thread, so it still exists here.
+  FThread->OnTerminate = TNotifyEvent();
+  FThread = nullptr;
 }
 
 void TKVRINetNotify::SetAgent(const std::string& Value) {
@@ -72,13 +94,17 @@ void TKVRINetNotify::SetURL(const std::string& Value) {
 }
 
 void TKVRINetNotify::Start() {
-  if (FThread) return;
+  if (FThread || FGivingUp || Destroying()) return;
   auto* Thread = new TKVRINNThread(FAgent, FURL);
   FThread = Thread;
   // The completion is hooked before the worker runs, so every worker
   // delivers exactly once.
   Thread->OnTerminate = TNotifyEvent(this, &TKVRINetNotify::ThreadDone);
   Thread->Start();
+  if (FTimeLimit != 0) {
+    FWatchdog->SetInterval(FTimeLimit);
+    FWatchdog->SetEnabled(true);
+  }
 }
 
 void TKVRINetNotify::Stop() {
@@ -88,6 +114,7 @@ void TKVRINetNotify::Stop() {
 }
 
 void TKVRINetNotify::ThreadDone(TObject* Sender) {
+  FWatchdog->SetEnabled(false);
   FConnected = static_cast<TKVRINNThread*>(Sender)->Connected();
   // The finished worker stays registered while the handler runs, so a Start
   // made from inside the handler is ignored. It is unregistered afterwards
@@ -97,4 +124,22 @@ void TKVRINetNotify::ThreadDone(TObject* Sender) {
     ~TUnregister() { Thread = nullptr; }
   } Unregister{FThread};
   OnDownNotification(this, FConnected);
+}
+
+void TKVRINetNotify::TimeLimitReached(TObject*) {
+  FWatchdog->SetEnabled(false);
+  if (!FThread) return;
+  // The worker is stuck inside WinINet, where nothing can interrupt it. It is
+  // left to end on its own; whatever it finds then is not reported, so it
+  // never mixes with a later probe's result.
+  Detach();
+  FConnected = false;
+  // As with a finished worker, a Start made from inside the handler is
+  // ignored.
+  FGivingUp = true;
+  struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } Done{FGivingUp};
+  OnDownNotification(this, false);
 }

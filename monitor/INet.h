@@ -3,6 +3,7 @@
 // thread and reports, on the user-interface thread, whether it could.
 
 #include "toolkit/Classes.h"
+#include "toolkit/ExtCtrls.h"
 #include "toolkit/Thread.h"
 
 #include <atomic>
@@ -11,6 +12,18 @@
 // The address probed when none is given.
 constexpr const char* DefaultProbeURL = "http://example.com/";
 constexpr const char* DefaultAgent = "TKVRINetNotify";
+
+// WinINet's own time-outs, as Windows sets them by default, given to every
+// session explicitly: a server that accepts the connection and never answers
+// then fails the probe after the receive time-out instead of holding it.
+constexpr DWORD ConnectTimeoutMs = 60000;
+constexpr DWORD SendTimeoutMs = 30000;
+constexpr DWORD ReceiveTimeoutMs = 30000;
+// How long the component waits for a worker before it gives the probe up as
+// disconnected: the longest of those time-outs. On Windows the time-outs end
+// a hanging probe first; a WinINet that ignores them (Wine's does) would
+// otherwise stall monitoring for good.
+constexpr unsigned ProbeTimeLimitMs = 60000;
 
 // The address as the probe stores it: trimmed, A to Z lower-cased, the
 // default for an empty text, and "http://" put in front of a text that holds
@@ -60,13 +73,29 @@ class TKVRINetNotify : public TComponent {
   // does not wait; the worker's completion still arrives.
   void Stop();
 
+  // A worker that has not finished this many milliseconds after its start is
+  // left to end on its own, unheard, and the probe reports no connection.
+  // 0: no limit.
+  unsigned TimeLimit() const { return FTimeLimit; }
+  void SetTimeLimit(unsigned Milliseconds) { FTimeLimit = Milliseconds; }
+
   TOnDownNotificationEvent OnDownNotification;
+
+ protected:
+  void DestructionBegun() override { Detach(); }
 
  private:
   void ThreadDone(TObject* Sender);
+  void TimeLimitReached(TObject* Sender);
+  // Lets the running worker go: told to give up, its completion dropped
+  // whenever it comes; it still frees itself.
+  void Detach();
 
   std::string FAgent;
   std::string FURL;
   bool FConnected = false;
   TKVRINNThread* FThread = nullptr;  // not owned: the worker frees itself
+  TTimer* FWatchdog;                 // owned as a component
+  unsigned FTimeLimit = ProbeTimeLimitMs;
+  bool FGivingUp = false;  // reporting a probe given up
 };

@@ -54,3 +54,13 @@ wine_prefix() {
     wineserver -w
   fi
 }
+
+# A program that crashes in a test ends at once, with its backtrace on
+# stderr, instead of waiting behind Wine's "Program Error" box: the test then
+# fails on its exit, and no debugger holds CTest's output pipe open.
+wine_no_crash_dialog() {
+  local marker="$WINEPREFIX/.vintrel-no-crash-dialog"
+  [ -f "$marker" ] && return 0
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
+    touch "$marker"
+}

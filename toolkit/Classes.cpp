@@ -24,7 +24,18 @@ void TComponent::RemoveComponent(TComponent* Component) {
   Component->FOwner = nullptr;
 }
 
+void TComponent::BeginDestruction() {
+  if (FDestroying) return;
+  FDestroying = true;
+  for (TComponent* C : FComponents) C->BeginDestruction();
+  DestructionBegun();
+}
+
 void TComponent::DestroyComponents() {
+  // Every owned component stops raising events before the first is freed:
+  // freeing one may handle messages (the shell's icon removal does), and
+  // nothing may then reach the half-freed rest.
+  for (TComponent* C : FComponents) C->BeginDestruction();
   while (!FComponents.empty()) {
     TComponent* Last = FComponents.back();
     RemoveComponent(Last);

@@ -62,6 +62,15 @@ class TComponent : public TObject {
 
   long long Tag = 0;
 
+  // Whether the destruction of this component (or of its owner) has begun.
+  // From then on it raises no events: nothing reaches an owner that is being
+  // taken apart.
+  bool Destroying() const { return FDestroying; }
+  // Destruction begins: this component and everything it owns stop raising
+  // events, before the owner's destroy handler runs and before any of them is
+  // freed. Runs once.
+  void BeginDestruction();
+
   // While the stored properties of a layout are being applied.
   bool Loading() const { return FLoading; }
   void BeginLoading();
@@ -71,6 +80,9 @@ class TComponent : public TObject {
  protected:
   // Called once when the stored properties have all been applied.
   virtual void Loaded() {}
+  // Called once when destruction begins: a component that raises events of
+  // its own accord (a timer, a worker's completion) stops them here.
+  virtual void DestructionBegun() {}
   // Frees every owned component, last created first.
   void DestroyComponents();
 
@@ -81,4 +93,5 @@ class TComponent : public TObject {
   TComponent* FOwner = nullptr;          // not owned
   std::vector<TComponent*> FComponents;  // owned
   bool FLoading = false;
+  bool FDestroying = false;
 };

@@ -151,6 +151,7 @@ void TControl::SetMouseCapture(bool Value) {
 }
 
 void TControl::MouseMessage(UINT Msg, WPARAM Keys, int X, int Y) {
+  if (Destroying()) return;
   TShiftState Shift = KeysToShift(Keys);
   switch (Msg) {
     case WM_MOUSEMOVE:
@@ -468,7 +469,7 @@ void TWinControl::WndProc(TMessage& Message) {
       if (Message.LParam) {
         auto* Child = dynamic_cast<TWinControl*>(FromHandle(reinterpret_cast<HWND>(Message.LParam)));
         if (Child) {
-          Child->CommandNotify(HIWORD(Message.WParam));
+          if (!Child->Destroying()) Child->CommandNotify(HIWORD(Message.WParam));
           return;
         }
       }

@@ -11,12 +11,17 @@ constexpr UINT_PTR TimerId = 1;
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
   FWindow = std::make_unique<TUtilityWindow>(TUtilityWindow::TKind::MessageOnly, [this](TMessage& Message) {
     if (Message.Msg != WM_TIMER) return false;
-    OnTimer(this);
+    if (!Destroying()) OnTimer(this);
     return true;
   });
 }
 
 TTimer::~TTimer() {
+  FEnabled = false;
+  UpdateTimer();
+}
+
+void TTimer::DestructionBegun() {
   FEnabled = false;
   UpdateTimer();
 }

@@ -22,6 +22,9 @@ class TTimer : public TComponent {
 
   TNotifyEvent OnTimer;
 
+ protected:
+  void DestructionBegun() override;
+
  private:
   void UpdateTimer();
 

@@ -242,8 +242,9 @@ LRESULT TCustomForm::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 void TCustomForm::FocusChanged(TWinControl* Control) {
   if (Control == FActiveControl) return;
-  if (FChangingFocus) {
+  if (FChangingFocus || Destroying()) {
     // An exit handler moved the focus itself: that control is now the one.
+    // A form being taken apart runs no exit or enter handler.
     FActiveControl = Control;
     return;
   }
@@ -324,6 +325,9 @@ void TCustomForm::AfterConstruction() {
 }
 
 void TCustomForm::BeforeDestruction() {
+  // From here on no event of the form's components reaches the form: a late
+  // worker completion or timer tick would find it half taken apart.
+  BeginDestruction();
   try {
     OnDestroy(this);
   } catch (...) {

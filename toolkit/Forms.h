@@ -131,7 +131,8 @@ class TCustomForm : public TWinControl {
 
   // Ends the loading of the layout and runs the creation handler.
   void AfterConstruction();
-  // Runs the destroy handler.
+  // Begins the destruction (the form and its components raise no more
+  // events), then runs the destroy handler.
   void BeforeDestruction();
 
   TNotifyEvent OnCreate;

@@ -20,9 +20,9 @@ std::string RealExePath() {
 
 TPlatform& Platform() {
   static TPlatform table = {
-      ::Shell_NotifyIconA,   ::PlaySoundA,         ::ShellExecuteA, ::MessageBoxA,
-      ::GetOpenFileNameA,    ::OutputDebugStringA, ::InternetOpenA, ::InternetOpenUrlA,
-      ::InternetCloseHandle, ::GetSystemMetrics,   RealExePath,
+      ::Shell_NotifyIconA,   ::PlaySoundA,         ::ShellExecuteA,    ::MessageBoxA,
+      ::GetOpenFileNameA,    ::OutputDebugStringA, ::InternetOpenA,    ::InternetOpenUrlA,
+      ::InternetCloseHandle, ::InternetSetOptionA, ::GetSystemMetrics, RealExePath,
   };
   return table;
 }

@@ -20,6 +20,7 @@ struct TPlatform {
   HINTERNET(WINAPI* InternetOpenA)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
   HINTERNET(WINAPI* InternetOpenUrlA)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
   BOOL(WINAPI* InternetCloseHandle)(HINTERNET);
+  BOOL(WINAPI* InternetSetOptionA)(HINTERNET, DWORD, LPVOID, DWORD);
   int(WINAPI* GetSystemMetrics)(int);
   // Full path of the running executable, as the system reports it.
   std::string (*ExePath)();

@@ -81,6 +81,9 @@ void TKVRTrayIcon::ShowPopup() {
 }
 
 bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
+  // While its owner is taken apart the icon still goes away, but nothing the
+  // shell sends reaches the owner any more.
+  if (Destroying() && (Message.Msg == WM_TRAYICON || Message.Msg == WM_REFRESHTIP)) return true;
   switch (Message.Msg) {
     case WM_REFRESHTIP:
       SetToolTip(FToolTip);

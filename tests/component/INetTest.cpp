@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -42,6 +44,18 @@ struct HandleCounter {
   static BOOL WINAPI Close(HINTERNET H) {
     ++Closed();
     return ::InternetCloseHandle(H);
+  }
+};
+
+// The options the worker gives each session, as (option, value) pairs.
+struct OptionRecorder {
+  static std::vector<std::pair<DWORD, DWORD>>& Options() {
+    static std::vector<std::pair<DWORD, DWORD>> Seen;
+    return Seen;
+  }
+  static BOOL WINAPI Set(HINTERNET Handle, DWORD Option, LPVOID Buffer, DWORD Length) {
+    if (Length == sizeof(DWORD)) Options().push_back({Option, *static_cast<DWORD*>(Buffer)});
+    return ::InternetSetOptionA(Handle, Option, Buffer, Length);
   }
 };
 
@@ -248,6 +262,73 @@ TEST_F(ProbeTest, AComponentDestroyedWhileItsWorkerHangsHearsNothingAndNothingCr
   EXPECT_TRUE(AllHandlesClosed(10000));
   PumpFor(300);
   EXPECT_TRUE(Events.empty());
+}
+
+TEST_F(ProbeTest, AServerThatNeverAnswersIsGivenUpAfterTheTimeLimitAndItsLateAnswerIsNeverHeard) {
+  OptionRecorder::Options().clear();
+  Platform().InternetSetOptionA = OptionRecorder::Set;
+  LoopbackServer Hanging, Answering;
+  Hanging.SetAnswer(Answer::Hang);
+  EXPECT_EQ(Probe->TimeLimit(), 60000u);
+  Probe->SetTimeLimit(400);
+  Probe->SetURL(Hanging.Url());
+  const ULONGLONG Started = GetTickCount64();
+  Probe->Start();
+  ASSERT_TRUE(Hanging.WaitForHung(1, 5000));
+  ASSERT_TRUE(WaitForEvents(1, 5000));
+  EXPECT_GE(GetTickCount64() - Started, 350u);
+  EXPECT_FALSE(Events[0].IsConnected);
+  EXPECT_EQ(Events[0].Thread, GetCurrentThreadId());
+  EXPECT_FALSE(Probe->Connected());
+  EXPECT_FALSE(Probe->Probing());
+  // The session carried the time-outs that Windows uses by default.
+  EXPECT_EQ(OptionRecorder::Options(),
+            (std::vector<std::pair<DWORD, DWORD>>{{INTERNET_OPTION_CONNECT_TIMEOUT, 60000u},
+                                                  {INTERNET_OPTION_SEND_TIMEOUT, 30000u},
+                                                  {INTERNET_OPTION_RECEIVE_TIMEOUT, 30000u}}));
+
+  // The next probe starts at once. While it waits for its answer, the stuck
+  // worker gets one (an empty answer: a connection under Wine) and ends; what
+  // it found is never reported, and the running probe reports its own.
+  Answering.SetAnswer(Answer::Slow);
+  Answering.SetSlowDelayMs(300);
+  Probe->SetTimeLimit(10000);
+  Probe->SetURL("http://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/");
+  Probe->Start();
+  ASSERT_TRUE(WaitForEvents(2));
+  EXPECT_FALSE(Events[1].IsConnected);
+  Probe->SetURL(Answering.Url());
+  Probe->Start();
+  ASSERT_TRUE(Answering.WaitForRequests(1, 5000));
+  Hanging.ReleaseHung();
+  ASSERT_TRUE(WaitForEvents(3));
+  EXPECT_TRUE(Events[2].IsConnected);
+  EXPECT_TRUE(AllHandlesClosed(5000));
+  PumpFor(300);
+  EXPECT_EQ(Events.size(), 3u);
+}
+
+TEST_F(ProbeTest, OnceItsOwnersDestructionHasBegunTheProbeReportsAndStartsNothing) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Slow);
+  Server.SetSlowDelayMs(300);
+  TComponent Owner(nullptr);
+  auto* Owned = new TKVRINetNotify(&Owner);  // owned: freed with Owner
+  Owned->OnDownNotification = [this](TObject* Sender, bool IsConnected) {
+    Events.push_back({IsConnected, GetCurrentThreadId(), Sender});
+  };
+  Owned->SetURL(Server.Url());
+  Owned->Start();
+  ASSERT_TRUE(Server.WaitForRequests(1, 5000));
+  Owner.BeginDestruction();
+  EXPECT_TRUE(Owned->Destroying());
+  EXPECT_FALSE(Owned->Probing());
+  Owned->Start();
+  // The worker gets its answer and ends; nobody hears of it.
+  EXPECT_TRUE(AllHandlesClosed(5000));
+  PumpFor(300);
+  EXPECT_TRUE(Events.empty());
+  EXPECT_EQ(Server.RequestCount(), 1u);
 }
 
 }  // namespace

@@ -526,9 +526,11 @@ void LoopbackServer::Serve(Connection* conn) {
     case Answer::Error500:
       SendAll(s, Response(500, "Internal Server Error", "Internal Server Error\n"));
       break;
-    case Answer::Reset: {
+    case Answer::Reset:
+    case Answer::SlowReset: {
+      const auto delay = conn->answer == Answer::Reset ? kResetDelay : std::chrono::milliseconds(conn->slowDelayMs);
       std::unique_lock<std::mutex> lock(st.mutex);
-      st.changed.wait_for(lock, kResetDelay, [&] { return st.stopping.load(); });
+      st.changed.wait_for(lock, delay, [&] { return st.stopping.load(); });
       lock.unlock();
       AbortiveClose(s);
       finish();

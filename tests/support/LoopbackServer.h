@@ -21,6 +21,7 @@ enum class Answer {
   Hang,         // read the request and never answer, until ReleaseHung(), ResetHung(), SetAnswer() to another mode, or
                 // destruction
   Slow,         // wait SlowDelayMs, then answer 200
+  SlowReset,    // read the request, wait SlowDelayMs without answering, then reset the connection
 };
 
 struct Request {

@@ -1,0 +1,106 @@
+// The real program against servers that misbehave as real ones do: one that
+// fails slowly while the user closes the program, one that accepts and never
+// answers.
+
+#include "tests/support/Desktop.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/Program.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using vtest::Answer;
+using vtest::LoopbackServer;
+using vtest::Program;
+using vtest::TempDir;
+using vtest::WaitUntil;
+
+// Monitoring every second, silent, with the log kept.
+void WriteSettings(const TempDir& Dir, const std::string& URL) {
+  Dir.Write("Vintrel.ini", "[config]\r\nurl=" + URL +
+                               "\r\ninterval=1\r\n[sound]\r\nconnect.sound=0\r\ndisconnect.sound=0\r\n"
+                               "[log]\r\nstore.log=1\r\n");
+}
+
+std::string LogView(HWND Window) { return vtest::ChildText(Window, "TMemo"); }
+
+// Whether the log view's lines, in order, begin with these texts.
+bool LogReads(HWND Window, const std::vector<std::string>& Starts) {
+  std::vector<std::string> Lines = TempDir::Lines(LogView(Window));
+  if (Lines.size() != Starts.size()) return false;
+  for (size_t I = 0; I < Lines.size(); ++I)
+    if (Lines[I].rfind(Starts[I] + " - ", 0) != 0) return false;
+  return true;
+}
+
+TEST(Monitoring, ClosingRightAfterAProbeThatWillChangeTheStateWentOutEndsCleanly) {
+  // Three rounds: the program must end every time, not just by luck.
+  for (int Round = 1; Round <= 3; ++Round) {
+    SCOPED_TRACE("round " + std::to_string(Round));
+    TempDir Dir;
+    LoopbackServer Server;
+    Server.SetSlowDelayMs(1500);
+    WriteSettings(Dir, Server.Url());
+    Program Vintrel(Dir.Path());
+    Vintrel.Start();
+    HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+    ASSERT_NE(Window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {"Connected to " + Server.Url()}); }, 10000))
+        << LogView(Window);
+
+    // The next probe fails slowly: no answer for 1.5 s, then a reset. Its
+    // result, disconnected, arrives while the program is going down (under
+    // Wine, removing the tray icon alone takes about two seconds).
+    Server.SetAnswer(Answer::SlowReset);
+    const size_t Seen = Server.RequestCount();
+    ASSERT_TRUE(Server.WaitForRequests(Seen + 1, 10000));
+    PostMessageA(Window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Vintrel.WaitForExit(15000)) << "still running: crashed (Wine's error box holds it) or hung";
+    EXPECT_EQ(Vintrel.ExitCode(), 0u);
+
+    // Both files as at any end of a run.
+    std::vector<std::string> Log = TempDir::Lines(Dir.Read("Vintrel.log"));
+    ASSERT_EQ(Log.size(), 1u);
+    EXPECT_EQ(Log[0].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[0];
+    EXPECT_NE(Dir.Read("Vintrel.ini").find("store.log=1\r\n"), std::string::npos);
+  }
+}
+
+TEST(Monitoring, AServerThatStopsAnsweringIsReportedDisconnectedAndConnectedWhenItAnswersAgain) {
+  TempDir Dir;
+  LoopbackServer Server;
+  WriteSettings(Dir, Server.Url());
+  Program Vintrel(Dir.Path());
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  const std::string Connected = "Connected to " + Server.Url();
+  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {Connected}); }, 10000)) << LogView(Window);
+
+  // It accepts the connection, reads the request and says nothing, for good.
+  Server.SetAnswer(Answer::Hang);
+  const ULONGLONG Silent = GetTickCount64();
+  ASSERT_TRUE(Server.WaitForHung(1, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {Connected, "Disconnected"}); }, 90000)) << LogView(Window);
+  RecordProperty("SecondsToDisconnected", static_cast<int>((GetTickCount64() - Silent) / 1000));
+  // Monitoring goes on: one interval later the next probe is out.
+  const size_t Seen = Server.RequestCount();
+  EXPECT_TRUE(Server.WaitForRequests(Seen + 1, 10000));
+
+  Server.SetAnswer(Answer::Ok200);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return LogReads(Window, {Connected, "Disconnected", Connected});
+      },
+      15000))
+      << LogView(Window);
+
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+  EXPECT_EQ(TempDir::Lines(Dir.Read("Vintrel.log")).size(), 3u);
+}
+
+}  // namespace
