@@ -49,13 +49,22 @@ void TVintrelF::SetNotifyState(TNotifyState State, bool Sound, bool Report) {
   FNotifyState = State;
 }
 
+std::int32_t CountableInterval(std::int32_t Seconds) {
+  return Seconds >= 1 && Seconds <= MaxInterval ? Seconds : DefaultInterval;
+}
+
 void TVintrelF::StartNotify() {
-  timerNotify->SetEnabled(false);
-  // The timer counts milliseconds in 32 bits; a product beyond that wraps.
-  std::int64_t Milliseconds = static_cast<std::int64_t>(StrToInt(editInterval->Text())) * 1000;
-  timerNotify->SetInterval(static_cast<unsigned>(static_cast<std::uint64_t>(Milliseconds)));
-  inetNotify->SetURL(editURL->Text());
-  inetNotify->Start();
+  try {
+    timerNotify->SetEnabled(false);
+    timerNotify->SetInterval(static_cast<unsigned>(CountableInterval(StrToInt(editInterval->Text()))) * 1000u);
+    inetNotify->SetURL(editURL->Text());
+    inetNotify->Start();
+  } catch (...) {
+    // Monitoring that cannot go on is off, and every place says so; the
+    // error goes on to the error box.
+    ShowMonitoringOff();
+    throw;
+  }
 }
 
 void TVintrelF::StopNotify() {
@@ -64,7 +73,21 @@ void TVintrelF::StopNotify() {
   SetNotifyState(nsStopped, true, true);
 }
 
+void TVintrelF::ShowMonitoringOff() {
+  inetNotify->Stop();
+  timerNotify->SetEnabled(false);
+  FActive = false;
+  miStartStop->SetCaption("&Start");
+  SetNotifyState(nsStopped, false, true);
+  sbtnStart->SetCaption(miStartStop->Caption());
+  sbtnStart->SetDown(false);
+  EnableControls(true);
+}
+
 void TVintrelF::ToggleActive() {
+  // An interval that is no number fails the start before anything changes,
+  // so nothing on show says monitoring runs.
+  if (!FActive) StrToInt(editInterval->Text());
   FActive = !FActive;
   if (FActive) {
     miStartStop->SetCaption("&Stop");
@@ -81,7 +104,9 @@ void TVintrelF::ToggleActive() {
 }
 
 void TVintrelF::inetNotifyDownNotification(TObject*, bool IsConnected) {
-  SetNotifyState(IsConnected ? nsConnected : nsDisconnected, true, true);
+  // A result that arrives after monitoring was switched off is no news: the
+  // stopped state stays on show, with no line and no sound.
+  if (FActive) SetNotifyState(IsConnected ? nsConnected : nsDisconnected, true, true);
   // The timer runs one-shot: the next probe follows one interval after this
   // one's completion, so probes never overlap.
   timerNotify->SetEnabled(FActive);
@@ -95,7 +120,15 @@ void TVintrelF::FormCreate(TObject*) {
   DockToCorner();
   FActive = true;
   FNotifyState = nsDisconnected;
-  LoadSettings();
+  try {
+    LoadSettings();
+  } catch (...) {
+    // A start that fails leaves monitoring off, shown on page 0 as the Info
+    // button says, so that the next Start starts.
+    sbtnClick(sbtnInfo);
+    ShowMonitoringOff();
+    throw;
+  }
   EnableControls(!FActive);
   sbtnClick(sbtnInfo);
   StartNotify();

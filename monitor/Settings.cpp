@@ -17,11 +17,19 @@ constexpr const char* LogFileName = "Vintrel.log";
 
 // ---- settings ----
 
-// A text value: at most 2047 characters are taken.
+// A text value, whole whatever its length: the buffer grows until the value
+// fits (a value cut to the buffer comes back one character short of it).
 std::string ReadString(const std::string& Path, const char* Section, const char* Key, const std::string& Default) {
-  char Buffer[2048];
-  DWORD Length = GetPrivateProfileStringA(Section, Key, Default.c_str(), Buffer, sizeof Buffer, Path.c_str());
-  return std::string(Buffer, Length);
+  std::string Buffer(2048, '\0');
+  for (;;) {
+    DWORD Length = GetPrivateProfileStringA(Section, Key, Default.c_str(), Buffer.data(),
+                                            static_cast<DWORD>(Buffer.size()), Path.c_str());
+    if (Length + 1 < Buffer.size()) {
+      Buffer.resize(Length);
+      return Buffer;
+    }
+    Buffer.resize(Buffer.size() * 2);
+  }
 }
 
 // A value that is no integer text gives the default.
@@ -70,6 +78,11 @@ std::string AdjustLineBreaks(const std::string& Text) {
     if (C == '\r' || C == '\n') {
       Result += "\r\n";
       if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+    } else if (C == '\0') {
+      // A power loss leaves zero-filled stretches in a file. The log view's
+      // text would end at the first of them, and everything after it would
+      // be lost when the log is written back: each becomes a blank.
+      Result += ' ';
     } else {
       Result += C;
     }
@@ -123,7 +136,8 @@ void WriteLogFile(const std::string& Path, const std::string& Text) {
 void TVintrelF::LoadSettings() {
   const std::string Path = ExeDirectory() + SettingsFileName;
   editURL->SetText(ReadString(Path, "config", "url", ProductURL));
-  editInterval->SetText(std::to_string(ReadInteger(Path, "config", "interval", 120)));
+  // An interval the timer cannot count reads as the default, as letters do.
+  editInterval->SetText(std::to_string(CountableInterval(ReadInteger(Path, "config", "interval", DefaultInterval))));
   editTimeOut->SetText(std::to_string(ReadInteger(Path, "config", "timeout", 20)));
   cbSndConnect->SetChecked(ReadBool(Path, "sound", "connect.sound", true));
   editSndConnect->SetText(ReadString(Path, "sound", "connect.wav", "connect.wav"));
@@ -131,19 +145,35 @@ void TVintrelF::LoadSettings() {
   editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
 
-  if (cbSaveLog->Checked())
+  if (cbSaveLog->Checked()) {
+    // Until it is read, the kept log is not in the view: written back, the
+    // view alone would replace it.
+    FLogUnread = true;
     memoLog->SetText(ReadLogFile(ExeDirectory() + LogFileName));
-  else
+    FLogUnread = false;
+  } else {
     memoLog->Clear();
+  }
 }
 
 void TVintrelF::SaveSettings() {
   const std::string Path = ExeDirectory() + SettingsFileName;
   auto WriteLog = [this] {
     // Every line ends with CR LF, the last one too.
+    auto EndLine = [](std::string& Text) {
+      if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
+    };
+    const std::string LogPath = ExeDirectory() + LogFileName;
     std::string Text = memoLog->Text();
-    if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
-    WriteLogFile(ExeDirectory() + LogFileName, Text);
+    EndLine(Text);
+    if (FLogUnread) {
+      // The kept log could not be read at the start: this run's lines go
+      // after it, and if it still cannot be read it stays as it is.
+      std::string Old = ReadLogFile(LogPath);
+      EndLine(Old);
+      Text = Old + Text;
+    }
+    WriteLogFile(LogPath, Text);
   };
   try {
     WriteString(Path, "config", "url", editURL->Text());

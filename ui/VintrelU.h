@@ -14,6 +14,8 @@
 
 #include <mmsystem.h>
 
+#include <cstdint>
+
 // The monitoring state on show.
 enum TNotifyState { nsConnected = 1, nsDisconnected = 2, nsStopped = 3 };
 
@@ -127,11 +129,21 @@ class TVintrelF : public TCustomForm {
   // to the edit, and a message; the text stays as typed.
   void CheckRange(TEdit* Edit, int Low, int High);
   void PlaySoundOf(TEdit* Edit);
+  // Monitoring could not start or go on: it is off, and the menu, the button,
+  // the tray, the status line and the configuration all say so.
+  void ShowMonitoringOff();
   void SelectSoundFor(TEdit* Edit);
 
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
+  bool FLogUnread = false;  // the kept log could not be read at the start
 };
+
+// Intervals in seconds. The timer counts milliseconds in 32 bits, so it can
+// count 1 to 4294967 seconds; any other value gives the default.
+constexpr std::int32_t DefaultInterval = 120;
+constexpr std::int32_t MaxInterval = 4294967;
+std::int32_t CountableInterval(std::int32_t Seconds);
 
 // The log file's text: CR, LF and CR LF all end a line; the result has CR LF.
 std::string AdjustLineBreaks(const std::string& Text);

@@ -85,7 +85,7 @@ TEST_F(ControllerTest, ATooltipOver62CharactersCutsTheLogLineAndStatusToo) {
   EXPECT_EQ(Lines[0].find(URL), std::string::npos);
 }
 
-TEST_F(ControllerTest, SwitchingOffWhileAProbeIsInFlightReportsStoppedThenTheLateResult) {
+TEST_F(ControllerTest, SwitchingOffWhileAProbeIsInFlightReportsStoppedAndTheLateResultChangesNothing) {
   LoopbackServer Server;
   Server.SetAnswer(Answer::Slow);
   Server.SetSlowDelayMs(600);
@@ -94,25 +94,26 @@ TEST_F(ControllerTest, SwitchingOffWhileAProbeIsInFlightReportsStoppedThenTheLat
 
   Form->ToggleActive();  // off, while the worker waits inside the open call
   EXPECT_FALSE(Form->Active());
-  std::vector<std::string> Lines = LogLines();
-  ASSERT_EQ(Lines.size(), 1u);
-  EXPECT_TRUE(IsLogLine(Lines[0], "Stopped")) << Lines[0];
-  EXPECT_EQ(Form->labelState->Caption(), "Stopped");
-  EXPECT_EQ(Form->trayIcon->ToolTip(), "Stopped");
-  EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
-  EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
-  EXPECT_FALSE(Form->sbtnStart->Down());
-  EXPECT_TRUE(Form->editURL->Enabled());
-  EXPECT_TRUE(Recorder::Sounds().empty());  // switching off is silent
+  auto ExpectStoppedEverywhere = [this] {
+    std::vector<std::string> Lines = LogLines();
+    ASSERT_EQ(Lines.size(), 1u);
+    EXPECT_TRUE(IsLogLine(Lines[0], "Stopped")) << Lines[0];
+    EXPECT_EQ(Form->NotifyState(), nsStopped);
+    EXPECT_EQ(Form->labelState->Caption(), "Stopped");
+    EXPECT_EQ(Form->trayIcon->ToolTip(), "Stopped");
+    EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
+    EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
+    EXPECT_FALSE(Form->sbtnStart->Down());
+    EXPECT_TRUE(Form->editURL->Enabled());
+    EXPECT_TRUE(Recorder::Sounds().empty());  // switching off is silent
+    EXPECT_FALSE(Form->timerNotify->Running());
+  };
+  ExpectStoppedEverywhere();
 
-  // The answer was already on its way: it is applied like any other.
+  // The answer was already on its way; it arrives while monitoring is off
+  // and is no news: no state, no line, no sound, no timer.
   ASSERT_TRUE(WaitForProbe());
-  Lines = LogLines();
-  ASSERT_EQ(Lines.size(), 2u);
-  EXPECT_TRUE(IsLogLine(Lines[1], "Connected to " + Server.Url())) << Lines[1];
-  EXPECT_EQ(Recorder::Sounds().size(), 1u);
-  // Monitoring stays off: no timer, no further probe.
-  EXPECT_FALSE(Form->timerNotify->Running());
+  ExpectStoppedEverywhere();
   PumpFor(1500);
   EXPECT_EQ(Server.RequestCount(), 1u);
 }
@@ -156,34 +157,78 @@ TEST_F(ControllerTest, TheIntervalFieldArmsTheTimerFromEachCompletion) {
   EXPECT_EQ(Server.RequestCount(), 2u);
 }
 
-TEST_F(ControllerTest, AnIntervalThatIsNoNumberShowsTheErrorAndStartsNoProbe) {
+TEST_F(ControllerTest, AStartThatFailsLeavesMonitoringOffEverywhereAndTheNextStartStarts) {
   LoopbackServer Server;
   Create(Server.Url());
   ASSERT_TRUE(WaitForProbe());
   ASSERT_TRUE(Form->timerNotify->Running());
+  auto ExpectOffEverywhere = [this] {
+    EXPECT_FALSE(Form->Active());
+    EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
+    EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
+    EXPECT_FALSE(Form->sbtnStart->Down());
+    EXPECT_EQ(Form->NotifyState(), nsStopped);
+    EXPECT_EQ(Form->trayIcon->ToolTip(), "Stopped");
+    EXPECT_EQ(Form->labelState->Caption(), "Stopped");
+    EXPECT_TRUE(Form->editURL->Enabled());
+    EXPECT_TRUE(Form->sbtnConfig->Enabled());
+    EXPECT_FALSE(Form->timerNotify->Running());
+    EXPECT_FALSE(Form->inetNotify->Probing());
+  };
 
-  // The user edits the field; the armed timer then fires through the loop.
+  // The field changes under a running timer (only a program can do that):
+  // the next probe cannot start, the error box says why, and monitoring is
+  // off.
   Form->editInterval->SetText("3x");
   ASSERT_TRUE(PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
   EXPECT_EQ(Recorder::Boxes()[0].Text, "'3x' is not a valid integer value.");
   EXPECT_EQ(Recorder::Boxes()[0].Caption, Application->Title());
   EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-  EXPECT_FALSE(Form->timerNotify->Running());
-  EXPECT_FALSE(Form->inetNotify->Probing());
+  ExpectOffEverywhere();
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 2u);
+  EXPECT_TRUE(IsLogLine(Lines[1], "Stopped")) << Lines[1];
   PumpFor(1500);
   EXPECT_EQ(Server.RequestCount(), 1u);
 
-  // Switching off and on with that text: the steps after the failed start
-  // are skipped, and monitoring stays idle though it counts as on.
-  Form->ToggleActive();
+  // Start with that text: the error, and nothing changes; no second
+  // "Stopped" line.
   EXPECT_THROW(Form->ToggleActive(), EConvertError);
+  ExpectOffEverywhere();
+  EXPECT_EQ(LogLines().size(), 2u);
+  EXPECT_EQ(Server.RequestCount(), 1u);
+
+  // Mended, the next Start starts.
+  Form->editInterval->SetText("45");
+  Form->ToggleActive();
   EXPECT_TRUE(Form->Active());
   EXPECT_EQ(Form->miStartStop->Caption(), "&Stop");
-  EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
-  EXPECT_FALSE(Form->sbtnStart->Down());
-  EXPECT_TRUE(Form->editURL->Enabled());
-  EXPECT_FALSE(Form->inetNotify->Probing());
-  EXPECT_EQ(Server.RequestCount(), 1u);
+  EXPECT_TRUE(Form->sbtnStart->Down());
+  EXPECT_FALSE(Form->editURL->Enabled());
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_EQ(Server.RequestCount(), 2u);
+  EXPECT_EQ(Form->NotifyState(), nsConnected);
+  EXPECT_EQ(Form->timerNotify->Interval(), 45000u);
+}
+
+TEST_F(ControllerTest, IntervalsTheTimerCannotCountArmItWithTheDefault) {
+  LoopbackServer Server;
+  Create(Server.Url());
+  ASSERT_TRUE(WaitForProbe());
+  Form->ToggleActive();
+  struct Case {
+    const char* Text;
+    unsigned Milliseconds;
+  };
+  for (const Case& C : {Case{"0", 120000u}, Case{"-5", 120000u}, Case{"4294968", 120000u}, Case{"0x7FFFFFFF", 120000u},
+                        Case{"536870912", 120000u}, Case{"1", 1000u}, Case{"4294967", 4294967000u}}) {
+    Form->editInterval->SetText(C.Text);
+    Form->ToggleActive();
+    EXPECT_EQ(Form->timerNotify->Interval(), C.Milliseconds) << C.Text;
+    ASSERT_TRUE(WaitForProbe()) << C.Text;
+    EXPECT_TRUE(Form->timerNotify->Running()) << C.Text;
+    Form->ToggleActive();
+  }
 }
 
 TEST_F(ControllerTest, SoundsPlayOnlyWhenTickedAndNeverOnSwitchingOff) {
@@ -204,6 +249,9 @@ TEST_F(ControllerTest, SoundsPlayOnlyWhenTickedAndNeverOnSwitchingOff) {
   Form->StopNotify();  // the stopped state again: no change, nothing more
   EXPECT_EQ(Recorder::Sounds().size(), 1u);
   EXPECT_EQ(LogLines().size(), 4u);
+  Form->ToggleActive();  // on again: disconnected, unreported and silent
+  ASSERT_TRUE(WaitForProbe());
+  Form->inetNotifyDownNotification(Form->inetNotify, true);
   Form->inetNotifyDownNotification(Form->inetNotify, false);
   ASSERT_EQ(Recorder::Sounds().size(), 2u);
   EXPECT_EQ(Recorder::Sounds()[1].File, "C:\\Sounds\\down.wav");

@@ -98,7 +98,7 @@ TEST_F(SettingsTest, IntegerAndBooleanValuesFallBackToTheirDefaults) {
     const char* ExpectInterval;
     bool ExpectKeepLog;
   };
-  for (const Case& C : {Case{"letters", "2", "120", true}, Case{"", "0", "120", false}, Case{"-5", "1", "-5", true},
+  for (const Case& C : {Case{"letters", "2", "120", true}, Case{"", "0", "120", false}, Case{"-45", "1", "120", true},
                         Case{"99999999999", "x1", "120", true}}) {
     WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + C.Interval + "\r\n[log]\r\nstore.log=" + C.StoreLog +
              "\r\n");
@@ -109,10 +109,41 @@ TEST_F(SettingsTest, IntegerAndBooleanValuesFallBackToTheirDefaults) {
   }
 }
 
-TEST_F(SettingsTest, ALongValueReadsAsItsFirst2047Characters) {
-  WriteIni("[config]\r\nurl=" + Url() + "\r\n[sound]\r\nconnect.wav=" + std::string(3000, 'w') + "\r\n");
+TEST_F(SettingsTest, IntervalsTheTimerCannotCountReadAsTheDefault) {
+  for (const char* Uncountable : {"0", "-5", "0x7FFFFFFF", "536870912", "4294968"}) {
+    WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + Uncountable + "\r\n");
+    CreateWindowAsIs();
+    EXPECT_EQ(Form->editInterval->Text(), "120") << Uncountable;
+    EXPECT_EQ(Form->timerNotify->Interval(), 120000u) << Uncountable;
+    Destroy();
+    EXPECT_EQ(IniLines().at(2), "interval=120") << Uncountable;
+  }
+  for (const char* Countable : {"1", "5", "4294967"}) {
+    WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + Countable + "\r\n");
+    CreateWindowAsIs();
+    EXPECT_EQ(Form->editInterval->Text(), Countable);
+    Destroy();
+    EXPECT_EQ(IniLines().at(2), std::string("interval=") + Countable);
+  }
+}
+
+TEST_F(SettingsTest, ALongValueIsReadWholeAndWrittenBackUnchanged) {
+  // A hand-written address of 3000 characters is probed whole, and a sound
+  // file name longer than an edit takes from the keyboard stays whole too.
+  const std::string LongURL = Server.Url("/" + std::string(3000, 'p'));
+  const std::string LongFile = "C:\\" + std::string(40000, 'w') + ".wav";
+  WriteIni("[config]\r\nurl=" + LongURL + "\r\n[sound]\r\nconnect.wav=" + LongFile + "\r\n");
   CreateWindowAsIs();
-  EXPECT_EQ(Form->editSndConnect->Text(), std::string(2047, 'w'));
+  EXPECT_EQ(Form->editURL->Text(), LongURL);
+  EXPECT_EQ(Form->editSndConnect->Text(), LongFile);
+  ASSERT_TRUE(WaitForProbe());
+  ASSERT_EQ(Server.RequestCount(), 1u);
+  EXPECT_EQ(Server.Requests()[0].RequestLine, "GET /" + std::string(3000, 'p') + " HTTP/1.1");
+  Destroy();
+  std::vector<std::string> Lines = IniLines();
+  auto Has = [&](const std::string& Line) { return std::find(Lines.begin(), Lines.end(), Line) != Lines.end(); };
+  EXPECT_TRUE(Has("url=" + LongURL));
+  EXPECT_TRUE(Has("connect.wav=" + LongFile));
 }
 
 TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEnds) {
@@ -158,7 +189,23 @@ TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAlone) {
   EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n");
 }
 
-TEST_F(SettingsTest, AnUnreadableLogStopsTheStartWithItsMessage) {
+TEST_F(SettingsTest, ZeroBytesInTheKeptLogBecomeBlanksAndNothingAfterThemIsLost) {
+  // What a power loss leaves: zeros in the middle of a line, a whole line of
+  // them, and zeros at the very end.
+  using namespace std::string_literals;
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  Dir.Write("Vintrel.log", "line1\r\nline2 \0\0\0 after\r\n\0\0\0\0\0\0\r\nline4\r\n\0\0"s);
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->memoLog->Text(), "line1\r\nline2     after\r\n      \r\nline4\r\n  ");
+  ASSERT_TRUE(WaitForProbe());
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 6u);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "line1\r\nline2     after\r\n      \r\nline4\r\n  \r\n" + Lines[5] + "\r\n");
+  EXPECT_TRUE(IsLogLine(Lines[5], "Connected to " + Url()));
+}
+
+TEST_F(SettingsTest, AnUnreadableLogStopsTheStartAndTheEndKeepsItWithTheRunsLinesAfterIt) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n[log]\r\nstore.log=1\r\n");
   Dir.Write("Vintrel.log", "kept\r\n");
   // Held open by someone else, without sharing.
@@ -168,15 +215,53 @@ TEST_F(SettingsTest, AnUnreadableLogStopsTheStartWithItsMessage) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
   EXPECT_EQ(Recorder::Boxes()[0].Caption, "Vintrel");
   EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-  // The settings were read; the rest of the start did not happen.
+  // The settings were read; monitoring did not start, and every place says
+  // so, on the State page that the Info button stands for.
   EXPECT_EQ(Form->editInterval->Text(), "45");
-  EXPECT_EQ(Form->nbControls->PageIndex(), 3);
-  EXPECT_TRUE(Form->editURL->Enabled());
   EXPECT_FALSE(Form->inetNotify->Probing());
-  EXPECT_TRUE(Form->Active());
+  EXPECT_FALSE(Form->Active());
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
+  EXPECT_EQ(Form->sbtnStart->Caption(), "&Start");
+  EXPECT_FALSE(Form->sbtnStart->Down());
+  EXPECT_EQ(Form->trayIcon->ToolTip(), "Stopped");
+  EXPECT_EQ(Form->labelState->Caption(), "Stopped");
+  EXPECT_EQ(Form->nbControls->PageIndex(), 0);
+  EXPECT_TRUE(Form->editURL->Enabled());
   CloseHandle(Lock);
   vtest::PumpFor(200);
   EXPECT_EQ(Server.RequestCount(), 0u);
+
+  // The next Start starts.
+  Form->ToggleActive();
+  EXPECT_TRUE(Form->Active());
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_EQ(Server.RequestCount(), 1u);
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 2u);
+  // The log the view never held is not replaced by this run's lines alone.
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "kept\r\n" + Lines[0] + "\r\n" + Lines[1] + "\r\n");
+}
+
+TEST_F(SettingsTest, AKeptLogThatIsAFolderStopsTheStartAndStaysAsItIs) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  CreateDirectoryA(Dir.File("Vintrel.log").c_str(), nullptr);
+  CreateWindowAsIs();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
+  EXPECT_FALSE(Form->Active());
+  EXPECT_EQ(Form->miStartStop->Caption(), "&Start");
+  EXPECT_EQ(Form->trayIcon->ToolTip(), "Stopped");
+  Form->ToggleActive();
+  ASSERT_TRUE(WaitForProbe());
+  EXPECT_EQ(Form->NotifyState(), nsConnected);
+  Destroy();
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + ".",
+                                                  "Cannot open file " + Dir.File("Vintrel.log") + "."}));
+  EXPECT_EQ(GetFileAttributesA(Dir.File("Vintrel.log").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+            static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  // The settings went in full before the log.
+  std::vector<std::string> Lines = IniLines();
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
 }
 
 TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenStillLeavesTheLog) {
