@@ -90,10 +90,20 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
       return true;
     case WM_TRAYICON:
       switch (Message.LParam) {
+        case WM_LBUTTONDOWN:
+          FDoubleClicked = false;
+          break;
         case WM_LBUTTONUP:
-          OnClick(this);
+          // The shell reports a double click as release, double click,
+          // release. That is one gesture: its second release is no click, or
+          // a double click would toggle twice over.
+          if (FDoubleClicked)
+            FDoubleClicked = false;
+          else
+            OnClick(this);
           break;
         case WM_LBUTTONDBLCLK:
+          FDoubleClicked = true;
           OnDblClick(this);
           break;
         case WM_RBUTTONUP:

@@ -63,4 +63,5 @@ class TKVRTrayIcon : public TComponent {
   bool FActive = false;
   TPopupMenu* FPopupMenu = nullptr;  // not owned
   UINT FTaskbarCreated = 0;
+  bool FDoubleClicked = false;  // the release that ends a double click is due
 };

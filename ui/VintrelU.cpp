@@ -91,6 +91,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   trayIcon->Icon().LoadFromResource("DISCONNECT");
   trayIcon->SetToolTip("Vintrel");
   trayIcon->OnClick = TNotifyEvent(this, &TVintrelF::miShowHideClick);
+  trayIcon->OnDblClick = TNotifyEvent(this, &TVintrelF::trayIconDblClick);
   trayIcon->SetPopupMenu(trayMenu);
 
   timerNotify = new TTimer(this);
@@ -310,6 +311,15 @@ void TVintrelF::FormShow(TObject*) {
 }
 
 void TVintrelF::miShowHideClick(TObject*) { ToggleVisible(); }
+
+void TVintrelF::trayIconDblClick(TObject*) {
+  // Many users double-click a tray icon by habit: that always ends with the
+  // window shown and in front, whatever it was before.
+  if (!Visible())
+    ToggleVisible();
+  else
+    SetForegroundWindow(WindowHandle());
+}
 
 void TVintrelF::miCloseClick(TObject*) { Close(); }
 

@@ -108,6 +108,7 @@ class TVintrelF : public TCustomForm {
   void ToggleVisible();
   void FormShow(TObject* Sender);
   void miShowHideClick(TObject* Sender);
+  void trayIconDblClick(TObject* Sender);
   void miCloseClick(TObject* Sender);
   void sbtnClick(TObject* Sender);
   void sbtnPlaySndConnectClick(TObject* Sender);

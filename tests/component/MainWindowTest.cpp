@@ -155,6 +155,24 @@ TEST_F(MainWindowTest, TheTrayClickAndTheStripButtonShowAndHideWithoutATaskBarBu
   EXPECT_FALSE(IsWindowVisible(Form->WindowHandle()));
 }
 
+TEST_F(MainWindowTest, ADoubleClickOnTheTrayIconAlwaysEndsWithTheWindowShown) {
+  auto DoubleClick = [this] {
+    for (LPARAM Mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+      SendMessageA(Form->trayIcon->WindowHandle(), WM_TRAYICON, 0, Mouse);
+    PumpFor(50);
+  };
+  DoubleClick();  // from hidden
+  EXPECT_TRUE(IsWindowVisible(Form->WindowHandle()));
+  EXPECT_EQ(Form->miShowHide->Caption(), "&Hide");
+  DoubleClick();  // from shown
+  EXPECT_TRUE(IsWindowVisible(Form->WindowHandle()));
+  EXPECT_EQ(Form->miShowHide->Caption(), "&Hide");
+  EXPECT_EQ(GetForegroundWindow(), Form->WindowHandle());
+  // A single click still toggles.
+  ShowWindowFromTray();
+  EXPECT_FALSE(IsWindowVisible(Form->WindowHandle()));
+}
+
 TEST_F(MainWindowTest, MonitoringLocksExactlyTheConfigurationControls) {
   std::vector<TControl*> Locked = {Form->sbtnSound,
                                    Form->labelURL,

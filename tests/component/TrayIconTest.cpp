@@ -155,10 +155,16 @@ TEST_F(TrayIconTest, LeftButtonCallbacksRaiseClickAndDoubleClick) {
   Tray->OnDblClick = [&](TObject* Sender) { Events.push_back(Sender == Tray.get() ? "DblClick" : "DblClick?"); };
   Tray->OnRightClick = [&](TObject*, TMouseButton, TShiftState, int, int) { Events.push_back("RightClick"); };
 
-  // A double click as the shell reports it.
-  EXPECT_EQ(Callback(WM_LBUTTONUP), 0);
-  EXPECT_EQ(Callback(WM_LBUTTONDBLCLK), 0);
-  EXPECT_EQ(Callback(WM_LBUTTONUP), 0);
+  // A double click as the shell reports it: its second release belongs to
+  // the double click, not to a click of its own.
+  for (LPARAM Mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+    EXPECT_EQ(Callback(Mouse), 0) << Mouse;
+  EXPECT_EQ(Events, (std::vector<std::string>{"Click", "DblClick"}));
+  // The next click is a click again, also when a shell sends no release
+  // after the double click.
+  Events.clear();
+  for (LPARAM Mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, WM_LBUTTONUP})
+    EXPECT_EQ(Callback(Mouse), 0) << Mouse;
   EXPECT_EQ(Events, (std::vector<std::string>{"Click", "DblClick", "Click"}));
 
   // Presses, moves and the middle button are ignored.

@@ -18,20 +18,29 @@ using vtest::Xdotool;
 
 std::string At(POINT P) { return std::to_string(P.x) + " " + std::to_string(P.y); }
 
-TEST(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
+// Vintrel probing the server once a minute, its first result in, and its
+// icon in the notification area.
+class Tray : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n");
+    Vintrel.Start();
+    Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+    ASSERT_NE(Window, nullptr);
+    ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+    // The log view gets its first line once the result is in.
+    ASSERT_TRUE(WaitUntil([&] { return !vtest::ChildText(Window, "TMemo").empty(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return vtest::FirstTrayIcon(Icon); }, 10000));
+  }
+
   TempDir Dir;
   LoopbackServer Server;
-  Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n");
-  Program Vintrel(Dir.Path());
-  Vintrel.Start();
-  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
-  ASSERT_NE(Window, nullptr);
-  ASSERT_TRUE(Server.WaitForRequests(1, 10000));
-  // The log view gets its first line once the result is in.
-  ASSERT_TRUE(WaitUntil([&] { return !vtest::ChildText(Window, "TMemo").empty(); }, 10000));
+  Program Vintrel{Dir.Path()};
+  HWND Window = nullptr;
+  POINT Icon = {0, 0};
+};
 
-  POINT Icon;
-  ASSERT_TRUE(WaitUntil([&] { return vtest::FirstTrayIcon(Icon); }, 10000));
+TEST_F(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
   ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1")) << At(Icon);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
 
@@ -82,6 +91,25 @@ TEST(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
   ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 3"));
   ASSERT_TRUE(WaitUntil(MenuShown, 5000));
   ASSERT_TRUE(Xdotool("key c"));
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+}
+
+TEST_F(Tray, ADoubleClickOnTheIconEndsWithTheWindowShownWhateverItWasBefore) {
+  auto Hidden = [&] { return !IsWindowVisible(Window); };
+  for (const char* From : {"hidden", "shown"}) {
+    SCOPED_TRACE(From);
+    ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click --repeat 2 --delay 120 1"));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
+    // The double click's second release must not hide it again.
+    EXPECT_FALSE(WaitUntil(Hidden, 1500));
+    Sleep(600);  // the next double click is not part of this one
+  }
+
+  // A single click still hides it.
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
+  EXPECT_TRUE(WaitUntil(Hidden, 5000));
+  PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
 }
