@@ -7,6 +7,7 @@
 #include "toolkit/TextUtils.h"
 #include "ui/VintrelU.h"
 
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -41,10 +42,16 @@ bool ReadBool(const std::string& Path, const char* Section, const char* Key, boo
   return ReadInteger(Path, Section, Key, Default ? 1 : 0) != 0;
 }
 
+// The longest line the profile functions write faithfully. Wine's cuts a
+// longer one to a few characters and still reports success.
+constexpr size_t MaxProfileLine = 32767;
+
 // Each write reaches the file at once; a new section goes to the end of the
-// file, a new key to the end of its section.
+// file, a new key to the end of its section. A value too long for one line is
+// not written at all, so the file keeps the value it held.
 void WriteString(const std::string& Path, const char* Section, const char* Key, const std::string& Value) {
-  if (!WritePrivateProfileStringA(Section, Key, Value.c_str(), Path.c_str()))
+  if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine ||
+      !WritePrivateProfileStringA(Section, Key, Value.c_str(), Path.c_str()))
     throw EIniFileException(Format("Unable to write to %s", {Path}));
 }
 

@@ -131,7 +131,7 @@ TEST_F(SettingsTest, ALongValueIsReadWholeAndWrittenBackUnchanged) {
   // A hand-written address of 3000 characters is probed whole, and a sound
   // file name longer than an edit takes from the keyboard stays whole too.
   const std::string LongURL = Server.Url("/" + std::string(3000, 'p'));
-  const std::string LongFile = "C:\\" + std::string(40000, 'w') + ".wav";
+  const std::string LongFile = "C:\\" + std::string(32000, 'w') + ".wav";
   WriteIni("[config]\r\nurl=" + LongURL + "\r\n[sound]\r\nconnect.wav=" + LongFile + "\r\n");
   CreateWindowAsIs();
   EXPECT_EQ(Form->editURL->Text(), LongURL);
@@ -140,10 +140,25 @@ TEST_F(SettingsTest, ALongValueIsReadWholeAndWrittenBackUnchanged) {
   ASSERT_EQ(Server.RequestCount(), 1u);
   EXPECT_EQ(Server.Requests()[0].RequestLine, "GET /" + std::string(3000, 'p') + " HTTP/1.1");
   Destroy();
+  EXPECT_TRUE(BoxTexts().empty());
   std::vector<std::string> Lines = IniLines();
   auto Has = [&](const std::string& Line) { return std::find(Lines.begin(), Lines.end(), Line) != Lines.end(); };
   EXPECT_TRUE(Has("url=" + LongURL));
   EXPECT_TRUE(Has("connect.wav=" + LongFile));
+}
+
+TEST_F(SettingsTest, AValueTooLongForOneProfileLineIsReadButNotWrittenAndTheFileKeepsIt) {
+  // 40000 characters: read whole, but no profile line carries it back.
+  const std::string HugeFile = "C:\\" + std::string(40000, 'w') + ".wav";
+  const std::string Ini = "[config]\r\nurl=" + Url() + "\r\n[sound]\r\nconnect.wav=" + HugeFile + "\r\n";
+  WriteIni(Ini);
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->editSndConnect->Text(), HugeFile);
+  Destroy();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
+  std::vector<std::string> Lines = IniLines();
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "connect.wav=" + HugeFile), Lines.end());
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "interval=120"), Lines.end());  // written before it
 }
 
 TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEnds) {
