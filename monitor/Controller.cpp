@@ -86,8 +86,14 @@ void TVintrelF::ShowMonitoringOff() {
 
 void TVintrelF::ToggleActive() {
   // An interval that is no number fails the start before anything changes,
-  // so nothing on show says monitoring runs.
-  if (!FActive) StrToInt(editInterval->Text());
+  // so nothing on show says monitoring runs; the Start button, pressed by the
+  // click that brought us here, comes up again.
+  try {
+    if (!FActive) StrToInt(editInterval->Text());
+  } catch (...) {
+    sbtnStart->SetDown(false);
+    throw;
+  }
   FActive = !FActive;
   if (FActive) {
     miStartStop->SetCaption("&Stop");

@@ -191,9 +191,16 @@ TEST_F(ControllerTest, AStartThatFailsLeavesMonitoringOffEverywhereAndTheNextSta
   PumpFor(1500);
   EXPECT_EQ(Server.RequestCount(), 1u);
 
-  // Start with that text: the error, and nothing changes; no second
-  // "Stopped" line.
-  EXPECT_THROW(Form->ToggleActive(), EConvertError);
+  // Start, clicked with that text: the error, and nothing changes, the
+  // button that the click pressed included; no second "Stopped" line.
+  HWND Panel = Form->panelStart->Handle();
+  const LPARAM OnStart = MAKELPARAM(Form->sbtnStart->Left() + 5, Form->sbtnStart->Top() + 5);
+  SendMessageA(Panel, WM_LBUTTONDOWN, MK_LBUTTON, OnStart);
+  SendMessageA(Panel, WM_LBUTTONUP, 0, OnStart);
+  ASSERT_TRUE(PumpUntil([] { return Recorder::Boxes().size() == 2; }, 5000));
+  EXPECT_EQ(Recorder::Boxes()[1].Text, "'3x' is not a valid integer value.");
+  ExpectOffEverywhere();
+  EXPECT_THROW(Form->ToggleActive(), EConvertError);  // from the menu: the same
   ExpectOffEverywhere();
   EXPECT_EQ(LogLines().size(), 2u);
   EXPECT_EQ(Server.RequestCount(), 1u);
