@@ -7,6 +7,7 @@
 #include "toolkit/TextUtils.h"
 #include "ui/VintrelU.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -77,24 +78,24 @@ TFileHandle OpenFile(const std::string& Path, DWORD Access, DWORD Share, DWORD D
 
 }  // namespace
 
-std::string AdjustLineBreaks(const std::string& Text) {
-  std::string Result;
-  Result.reserve(Text.size() + Text.size() / 16);
-  for (size_t I = 0; I < Text.size(); ++I) {
-    char C = Text[I];
+void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
+  for (char C : Piece) {
+    if (C == '\n' && AfterCR) {
+      AfterCR = false;  // the LF of a CR LF already written
+      continue;
+    }
+    AfterCR = C == '\r';
     if (C == '\r' || C == '\n') {
-      Result += "\r\n";
-      if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+      Log += "\r\n";
     } else if (C == '\0') {
       // A power loss leaves zero-filled stretches in a file. The log view's
       // text would end at the first of them, and everything after it would
       // be lost when the log is written back: each becomes a blank.
-      Result += ' ';
+      Log += ' ';
     } else {
-      Result += C;
+      Log += C;
     }
   }
-  return Result;
 }
 
 std::string ReadLogFile(const std::string& Path) {
@@ -105,19 +106,44 @@ std::string ReadLogFile(const std::string& Path) {
     if (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND) return std::string();
     throw EFOpenError(Format("Cannot open file %s", {Path}));
   }
+  // Read and made CR LF piece by piece into one string sized for the file
+  // (and a few added CRs): a log of years is held once, not twice.
   std::string Text;
+  LARGE_INTEGER Size;
+  if (GetFileSizeEx(File.get(), &Size) && Size.QuadPart > 0 && Size.QuadPart < (1LL << 40))
+    Text.reserve(static_cast<size_t>(Size.QuadPart + Size.QuadPart / 32));
   char Buffer[65536];
   DWORD Read = 0;
+  bool AfterCR = false;
   for (;;) {
     if (!ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr))
       throw EFOpenError(Format("Cannot open file %s", {Path}));
     if (Read == 0) break;
-    Text.append(Buffer, Read);
+    AppendLogText(Text, std::string_view(Buffer, Read), AfterCR);
   }
-  return AdjustLineBreaks(Text);
+  return Text;
 }
 
-void WriteLogFile(const std::string& Path, const std::string& Text) {
+std::string SplitLogTail(std::string& Log, size_t Lines) {
+  // The line end that closes the text starts no line of its own; each line
+  // starts after the line end before it, or at the beginning.
+  size_t Start = Log.size();
+  size_t Pos = Log.size() >= 2 && Log.compare(Log.size() - 2, 2, "\r\n") == 0 ? Log.size() - 2 : Log.size();
+  for (size_t Found = 0; Found < Lines && !Log.empty(); ++Found) {
+    size_t Break = Pos >= 2 ? Log.rfind("\r\n", Pos - 2) : std::string::npos;
+    if (Break == std::string::npos) {
+      Start = 0;
+      break;
+    }
+    Start = Break + 2;
+    Pos = Break;
+  }
+  std::string Tail = Log.substr(Start);
+  Log.resize(Start);
+  return Tail;
+}
+
+void WriteLogFile(const std::string& Path, std::initializer_list<std::string_view> Pieces) {
   // The new log goes to a file of its own beside the old one, and only a
   // complete, flushed file replaces it: a crash or a full disk midway leaves
   // the old log whole.
@@ -128,9 +154,16 @@ void WriteLogFile(const std::string& Path, const std::string& Text) {
   bool Written = false;
   {
     TFileHandle File = OpenFile(Temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
-    DWORD Done = 0;
-    Written = File && WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Done, nullptr) &&
-              Done == Text.size() && FlushFileBuffers(File.get());
+    Written = File != nullptr;
+    for (std::string_view Piece : Pieces) {
+      // WriteFile takes at most 4 GB at a time.
+      while (Written && !Piece.empty()) {
+        DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Piece.size(), 1u << 30)), Done = 0;
+        Written = WriteFile(File.get(), Piece.data(), Chunk, &Done, nullptr) && Done == Chunk;
+        Piece.remove_prefix(Chunk);
+      }
+    }
+    Written = Written && FlushFileBuffers(File.get());
   }
   // One rename puts the new log in the old one's place.
   if (Written) Written = MoveFileExA(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
@@ -152,12 +185,19 @@ void TVintrelF::LoadSettings() {
   editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
 
+  FLogHead.clear();
   if (cbSaveLog->Checked()) {
     // Until it is read, the kept log is not in the view: written back, the
     // view alone would replace it.
     FLogUnread = true;
-    memoLog->SetText(ReadLogFile(ExeDirectory() + LogFileName));
+    std::string Log = ReadLogFile(ExeDirectory() + LogFileName);
     FLogUnread = false;
+    // An edit control fed a log of years takes many seconds and many times
+    // its size: the view gets the newest lines, and the older ones wait here
+    // to be written back ahead of it.
+    std::string Shown = SplitLogTail(Log, LogViewLines);
+    FLogHead = std::move(Log);
+    memoLog->SetText(Shown);
   } else {
     memoLog->Clear();
   }
@@ -171,16 +211,16 @@ void TVintrelF::SaveSettings() {
       if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
     };
     const std::string LogPath = ExeDirectory() + LogFileName;
-    std::string Text = memoLog->Text();
-    EndLine(Text);
+    std::string Shown = memoLog->Text();
+    EndLine(Shown);
+    std::string Unread;
     if (FLogUnread) {
       // The kept log could not be read at the start: this run's lines go
       // after it, and if it still cannot be read it stays as it is.
-      std::string Old = ReadLogFile(LogPath);
-      EndLine(Old);
-      Text = Old + Text;
+      Unread = ReadLogFile(LogPath);
+      EndLine(Unread);
     }
-    WriteLogFile(LogPath, Text);
+    WriteLogFile(LogPath, {Unread, FLogHead, Shown});
   };
   try {
     WriteString(Path, "config", "url", editURL->Text());

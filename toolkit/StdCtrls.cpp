@@ -192,20 +192,26 @@ void TMemo::CreateHandle() {
 }
 
 void TMemo::AddLine(const std::string& Line) {
-  std::string Current = Text();
-  std::string Piece;
-  if (!Current.empty() && (Current.size() < 2 || Current.compare(Current.size() - 2, 2, "\r\n") != 0)) Piece = "\r\n";
-  Piece += Line;
-  Piece += "\r\n";
   if (!HandleAllocated()) {
-    StoreCaption(Current + Piece);
+    std::string Current = Caption();
+    if (!Current.empty() && (Current.size() < 2 || Current.compare(Current.size() - 2, 2, "\r\n") != 0))
+      Current += "\r\n";
+    StoreCaption(Current + Line + "\r\n");
     return;
   }
+  // Whether the text ends with a line end is read off its last line, which
+  // is empty exactly then: a line costs the same however long the log is,
+  // with no copy of the whole text.
+  HWND Wnd = WindowHandle();
+  LRESULT LastLine = SendMessageA(Wnd, EM_GETLINECOUNT, 0, 0) - 1;
+  LRESULT LastStart = SendMessageA(Wnd, EM_LINEINDEX, static_cast<WPARAM>(LastLine), 0);
+  bool EndsWithBreak = SendMessageA(Wnd, EM_LINELENGTH, static_cast<WPARAM>(LastStart), 0) == 0;
+  std::string Piece = EndsWithBreak ? Line + "\r\n" : "\r\n" + Line + "\r\n";
   // Appending through the selection keeps the caret, and so the view, at
   // the newest line.
-  int End = GetWindowTextLengthA(WindowHandle());
-  SendMessageA(WindowHandle(), EM_SETSEL, End, End);
-  SendMessageA(WindowHandle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Piece.c_str()));
+  int End = GetWindowTextLengthA(Wnd);
+  SendMessageA(Wnd, EM_SETSEL, End, End);
+  SendMessageA(Wnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Piece.c_str()));
 }
 
 int TMemo::LineCount() const {

@@ -54,6 +54,45 @@ TEST_F(ControllerTest, ARunOfEqualResultsGivesOneLineAndOneSound) {
   EXPECT_EQ(Form->memoLog->Text(), Lines[0] + "\r\n" + Lines[1] + "\r\n");
 }
 
+// Counts the text reads a window receives.
+struct TextReads {
+  static WNDPROC& Previous() {
+    static WNDPROC Procedure = nullptr;
+    return Procedure;
+  }
+  static int& Count() {
+    static int Reads = 0;
+    return Reads;
+  }
+  static LRESULT CALLBACK Procedure(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg == WM_GETTEXT) ++Count();
+    return CallWindowProcA(Previous(), Wnd, Msg, WParam, LParam);
+  }
+};
+
+TEST_F(ControllerTest, ALogLineIsAppendedWithoutReadingTheTextBeforeIt) {
+  Create("http://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/");
+  ASSERT_TRUE(WaitForProbe());
+  HWND Memo = Form->memoLog->Handle();
+  TextReads::Count() = 0;
+  TextReads::Previous() = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(Memo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextReads::Procedure)));
+  for (const char* Before : {"", "earlier\r\n", "no line end"}) {
+    Form->memoLog->SetText(Before);
+    Form->inetNotifyDownNotification(Form->inetNotify, true);
+    Form->inetNotifyDownNotification(Form->inetNotify, false);
+    EXPECT_EQ(TextReads::Count(), 0) << Before;
+    SetWindowLongPtrA(Memo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextReads::Previous()));
+    std::vector<std::string> Lines = LogLines();
+    ASSERT_EQ(Lines.size(), std::string(Before).empty() ? 2u : 3u) << Before;
+    EXPECT_EQ(Lines[Lines.size() - 2].rfind("Connected to ", 0), 0u) << Before;
+    EXPECT_TRUE(IsLogLine(Lines.back(), "Disconnected")) << Before;
+    EXPECT_EQ(Form->memoLog->Text().substr(Form->memoLog->Text().size() - 2), "\r\n");
+    SetWindowLongPtrA(Memo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextReads::Procedure));
+  }
+  SetWindowLongPtrA(Memo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextReads::Previous()));
+}
+
 TEST_F(ControllerTest, AFailedFirstProbeChangesNothingOnShow) {
   Create("http://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/");
   const size_t ShellCallsAtStart = Recorder::Tray().size();

@@ -1,6 +1,7 @@
 // The settings and log files as a run reads and writes them: real files in a
 // fresh folder, the window made and destroyed as the program does.
 
+#include "tests/support/KeptLog.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainWindowFixture.h"
 
@@ -179,6 +180,36 @@ TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEnds) {
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n" + Lines[2] + "\r\n");
   EXPECT_TRUE(IsLogLine(Lines[2], "Connected to " + Url()));
+}
+
+TEST_F(SettingsTest, AKeptLogOfYearsStartsAsFastAsNoneShowsItsNewestLinesAndIsWrittenBackWhole) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  auto TimedCreate = [this] {
+    const ULONGLONG Started = GetTickCount64();
+    CreateWindowAsIs();
+    return GetTickCount64() - Started;
+  };
+  const ULONGLONG Empty = TimedCreate();
+  Destroy();
+
+  const std::string Kept = vtest::KeptLogOfLines(100000);
+  Dir.Write("Vintrel.log", Kept);
+  const ULONGLONG Large = TimedCreate();
+  RecordProperty("EmptyLogStartMs", static_cast<int>(Empty));
+  RecordProperty("LargeLogStartMs", static_cast<int>(Large));
+  EXPECT_LT(Large, Empty + 1000);
+  EXPECT_TRUE(Form->inetNotify->Probing());  // the first probe is out
+  // The view holds the newest lines.
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), LogViewLines);
+  EXPECT_EQ(vtest::LineNumber(Lines.front()), std::to_string(100000 - LogViewLines));
+  EXPECT_EQ(vtest::LineNumber(Lines.back()), "99999");
+
+  ASSERT_TRUE(WaitForProbe());
+  Lines = LogLines();
+  ASSERT_EQ(Lines.size(), LogViewLines + 1);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), Kept + Lines.back() + "\r\n");
 }
 
 TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {

@@ -3,11 +3,14 @@
 // answers.
 
 #include "tests/support/Desktop.h"
+#include "tests/support/KeptLog.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Program.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -101,6 +104,75 @@ TEST(Monitoring, AServerThatStopsAnsweringIsReportedDisconnectedAndConnectedWhen
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
   EXPECT_EQ(TempDir::Lines(Dir.Read("Vintrel.log")).size(), 3u);
+}
+
+// How a start went: from the process's creation to the first request, and
+// the longest the window took to answer a message from its creation until a
+// second after that request.
+struct StartTimes {
+  ULONGLONG FirstProbeMs = 0;
+  ULONGLONG LongestAnswerMs = 0;
+};
+
+StartTimes TimeStart(Program& Vintrel, const LoopbackServer& Server, HWND& Window) {
+  StartTimes Times;
+  const ULONGLONG Started = GetTickCount64();
+  Vintrel.Start();
+  Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  if (!Window) return Times;
+  ULONGLONG Until = Started + 30000;
+  while (GetTickCount64() < Until) {
+    if (Times.FirstProbeMs == 0 && Server.RequestCount() > 0) {
+      Times.FirstProbeMs = GetTickCount64() - Started;
+      Until = GetTickCount64() + 1000;
+    }
+    DWORD_PTR Result = 0;
+    const ULONGLONG Asked = GetTickCount64();
+    if (!SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &Result)) {
+      Times.LongestAnswerMs = 5000;
+      break;
+    }
+    Times.LongestAnswerMs = std::max(Times.LongestAnswerMs, GetTickCount64() - Asked);
+    Sleep(10);
+  }
+  return Times;
+}
+
+TEST(Monitoring, AKeptLogOfYearsDelaysNeitherTheFirstProbeNorTheWindowAndIsWrittenBackWhole) {
+  LoopbackServer Server;
+  const std::string Kept = vtest::KeptLogOfLines(100000);  // about 6 MB
+  StartTimes Empty, Large;
+  for (bool WithLog : {false, true}) {
+    SCOPED_TRACE(WithLog ? "100000 lines" : "no log");
+    TempDir Dir;
+    Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n[log]\r\nstore.log=1\r\n");
+    if (WithLog) Dir.Write("Vintrel.log", Kept);
+    const size_t Seen = Server.RequestCount();
+    Program Vintrel(Dir.Path());
+    HWND Window = nullptr;
+    StartTimes Times = TimeStart(Vintrel, Server, Window);
+    ASSERT_NE(Window, nullptr);
+    ASSERT_GT(Server.RequestCount(), Seen);
+    (WithLog ? Large : Empty) = Times;
+    // The window answered throughout.
+    EXPECT_LT(Times.LongestAnswerMs, 200u);
+
+    ASSERT_TRUE(WaitUntil([&] { return !LogView(Window).empty(); }, 10000));
+    PostMessageA(Window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Vintrel.WaitForExit(15000));
+    EXPECT_EQ(Vintrel.ExitCode(), 0u);
+    // The old log whole, then this run's line.
+    const std::string Written = Dir.Read("Vintrel.log");
+    const std::string Old = WithLog ? Kept : std::string();
+    ASSERT_GE(Written.size(), Old.size());
+    EXPECT_TRUE(Written.compare(0, Old.size(), Old) == 0);
+    std::vector<std::string> Added = TempDir::Lines(Written.substr(Old.size()));
+    ASSERT_EQ(Added.size(), 1u);
+    EXPECT_EQ(Added[0].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Added[0];
+  }
+  RecordProperty("EmptyLogFirstProbeMs", static_cast<int>(Empty.FirstProbeMs));
+  RecordProperty("LargeLogFirstProbeMs", static_cast<int>(Large.FirstProbeMs));
+  EXPECT_LT(Large.FirstProbeMs, Empty.FirstProbeMs + 1000);
 }
 
 }  // namespace
