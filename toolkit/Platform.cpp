@@ -22,7 +22,8 @@ TPlatform& Platform() {
   static TPlatform table = {
       ::Shell_NotifyIconA,   ::PlaySoundA,         ::ShellExecuteA,    ::MessageBoxA,
       ::GetOpenFileNameA,    ::OutputDebugStringA, ::InternetOpenA,    ::InternetOpenUrlA,
-      ::InternetCloseHandle, ::InternetSetOptionA, ::GetSystemMetrics, RealExePath,
+      ::InternetCloseHandle, ::InternetSetOptionA, ::GetSystemMetrics, ::SystemParametersInfoA,
+      RealExePath,
   };
   return table;
 }

@@ -22,6 +22,7 @@ struct TPlatform {
   BOOL(WINAPI* InternetCloseHandle)(HINTERNET);
   BOOL(WINAPI* InternetSetOptionA)(HINTERNET, DWORD, LPVOID, DWORD);
   int(WINAPI* GetSystemMetrics)(int);
+  BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
   // Full path of the running executable, as the system reports it.
   std::string (*ExePath)();
 };

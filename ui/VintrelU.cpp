@@ -3,6 +3,8 @@
 #include "toolkit/Platform.h"
 #include "toolkit/TextUtils.h"
 
+#include <algorithm>
+
 TVintrelF* VintrelF = nullptr;
 
 namespace {
@@ -270,8 +272,20 @@ void TVintrelF::CreateParams(TCreateParams& Params) {
 }
 
 void TVintrelF::DockToCorner() {
-  int Left = Platform().GetSystemMetrics(SM_CXFULLSCREEN) - Width();
-  int Top = Platform().GetSystemMetrics(SM_CYFULLSCREEN) + Platform().GetSystemMetrics(SM_CYCAPTION) - Height();
+  const TPlatform& OS = Platform();
+  int Left = OS.GetSystemMetrics(SM_CXFULLSCREEN) - Width();
+  int Top = OS.GetSystemMetrics(SM_CYFULLSCREEN) + OS.GetSystemMetrics(SM_CYCAPTION) - Height();
+  // Those metrics can put the corner beyond the work area or the screen
+  // (Wine's reach 11 pixels below its screen): the window then moves just
+  // inside both, so all of it can be reached. Where they agree with the work
+  // area, as on Windows with the task bar at the bottom, nothing moves.
+  RECT Inside = {0, 0, OS.GetSystemMetrics(SM_CXSCREEN), OS.GetSystemMetrics(SM_CYSCREEN)};
+  RECT Work;
+  if (OS.SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0)) IntersectRect(&Inside, &Inside, &Work);
+  if (!IsRectEmpty(&Inside)) {
+    Left = std::max(std::min(Left, static_cast<int>(Inside.right) - Width()), static_cast<int>(Inside.left));
+    Top = std::max(std::min(Top, static_cast<int>(Inside.bottom) - Height()), static_cast<int>(Inside.top));
+  }
   SetBounds(Left, Top, Width(), Height());
 }
 

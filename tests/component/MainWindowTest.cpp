@@ -59,18 +59,45 @@ struct DialogAnswer {
   }
 };
 
-int WINAPI FakeMetrics(int Index) {
-  switch (Index) {
-    case SM_CXFULLSCREEN:
-      return 1000;
-    case SM_CYFULLSCREEN:
-      return 700;
-    case SM_CYCAPTION:
-      return 20;
-    default:
-      return GetSystemMetrics(Index);
+// The screen as the tests set it: by default a work area that ends where
+// the metrics say, 1000 by 720, on a screen of 1000 by 800.
+struct FakeScreen {
+  static int& Metric(int Index) {
+    static int FullWidth = 1000, FullHeight = 700, Caption = 20, Width = 1000, Height = 800, Other = 0;
+    switch (Index) {
+      case SM_CXFULLSCREEN:
+        return FullWidth;
+      case SM_CYFULLSCREEN:
+        return FullHeight;
+      case SM_CYCAPTION:
+        return Caption;
+      case SM_CXSCREEN:
+        return Width;
+      case SM_CYSCREEN:
+        return Height;
+      default:
+        return Other = GetSystemMetrics(Index);
+    }
   }
-}
+  static RECT& WorkArea() {
+    static RECT Area = {0, 0, 1000, 720};
+    return Area;
+  }
+  static void Reset() {
+    Metric(SM_CXFULLSCREEN) = 1000;
+    Metric(SM_CYFULLSCREEN) = 700;
+    Metric(SM_CYCAPTION) = 20;
+    Metric(SM_CXSCREEN) = 1000;
+    Metric(SM_CYSCREEN) = 800;
+    WorkArea() = {0, 0, 1000, 720};
+  }
+  static int WINAPI GetSystemMetrics(int Index) { return Metric(Index); }
+  static BOOL WINAPI SystemParametersInfoA(UINT Action, UINT Param, PVOID Data, UINT Flags) {
+    if (Action != SPI_GETWORKAREA) return ::SystemParametersInfoA(Action, Param, Data, Flags);
+    *static_cast<RECT*>(Data) = WorkArea();
+    return TRUE;
+  }
+};
 
 class MainWindowTest : public vtest::MainWindowFixture {
  protected:
@@ -79,7 +106,9 @@ class MainWindowTest : public vtest::MainWindowFixture {
     ShellCalls().clear();
     Platform().ShellExecuteA = RecordShellExecute;
     Platform().GetOpenFileNameA = DialogAnswer::Run;
-    Platform().GetSystemMetrics = FakeMetrics;
+    FakeScreen::Reset();
+    Platform().GetSystemMetrics = FakeScreen::GetSystemMetrics;
+    Platform().SystemParametersInfoA = FakeScreen::SystemParametersInfoA;
     Create(Server.Url());
     ASSERT_TRUE(WaitForProbe());
   }
@@ -133,6 +162,36 @@ TEST_F(MainWindowTest, HasNoTitleBarAndDocksAtTheWorkAreasCorner) {
   GetWindowRect(Window, &Outer);
   EXPECT_EQ(Outer.right, 1000);
   EXPECT_EQ(Outer.bottom, 720);
+}
+
+TEST_F(MainWindowTest, ADockedWindowThatWouldReachBeyondTheWorkAreaOrTheScreenMovesJustInside) {
+  auto DockedAt = [this] {
+    Form->DockToCorner();
+    RECT Outer;
+    GetWindowRect(Form->WindowHandle(), &Outer);
+    return std::pair<LONG, LONG>{Outer.right, Outer.bottom};
+  };
+  using Corner = std::pair<LONG, LONG>;
+  // Wine's metrics: the height 11 pixels more than its screen's.
+  FakeScreen::Metric(SM_CXFULLSCREEN) = 1280;
+  FakeScreen::Metric(SM_CYFULLSCREEN) = 811;
+  FakeScreen::Metric(SM_CYCAPTION) = 19;
+  FakeScreen::Metric(SM_CXSCREEN) = 1280;
+  FakeScreen::Metric(SM_CYSCREEN) = 800;
+  FakeScreen::WorkArea() = {0, 0, 1280, 800};
+  EXPECT_EQ(DockedAt(), (Corner{1280, 800}));
+  // A work area smaller than the metrics say (a task bar on the right).
+  FakeScreen::WorkArea() = {0, 0, 1200, 800};
+  EXPECT_EQ(DockedAt(), (Corner{1200, 800}));
+  // Windows with the task bar at the bottom: the metrics and the work area
+  // agree, and nothing moves.
+  FakeScreen::Metric(SM_CXFULLSCREEN) = 1280;
+  FakeScreen::Metric(SM_CYFULLSCREEN) = 741;
+  FakeScreen::WorkArea() = {0, 0, 1280, 760};
+  EXPECT_EQ(DockedAt(), (Corner{1280, 760}));
+  // The task bar at the top: the metrics' corner lies inside, and stays.
+  FakeScreen::WorkArea() = {0, 40, 1280, 800};
+  EXPECT_EQ(DockedAt(), (Corner{1280, 760}));
 }
 
 TEST_F(MainWindowTest, TheTrayClickAndTheStripButtonShowAndHideWithoutATaskBarButton) {
