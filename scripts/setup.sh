@@ -29,11 +29,14 @@ install_missing() {
   "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Configures and builds; with target names, only those (and what they need).
 build_vintrel() {
   cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" \
     -DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$VINTREL_BUILD" -j "$(nproc)"
+  local targets=()
+  for t in "$@"; do targets+=(--target "$t"); done
+  cmake --build "$VINTREL_BUILD" -j "$(nproc)" "${targets[@]}"
 }
 
 # Wine settings for everything the scripts start: a private prefix under the
