@@ -56,6 +56,21 @@ wine_prefix() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  wine_fonts
+}
+
+# Debian's Wine never looks in /usr/share/wine/fonts, where the fonts-wine
+# package puts Wine's own fonts, and draws every face with DejaVu Sans: its
+# "MS Sans Serif" is a sixth wider than the real one and cuts captions. The
+# prefix's Fonts folder is where Wine does look; links there bring back its
+# "MS Sans Serif" (the real one's widths), Tahoma and the rest.
+wine_fonts() {
+  local from=/usr/share/wine/fonts to="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -d "$from" ] && [ -d "$to" ] || return 0
+  local font
+  for font in "$from"/*; do
+    [ -e "$to/${font##*/}" ] || ln -s "$font" "$to/"
+  done
 }
 
 # A program that crashes in a test ends at once, with its backtrace on
