@@ -1,6 +1,6 @@
 #include "app/OneInstanceU.h"
 
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 #include "toolkit/Platform.h"
 #include "toolkit/TextUtils.h"
 

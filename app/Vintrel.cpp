@@ -2,7 +2,7 @@
 // the event loop, and the way down in reverse order.
 
 #include "app/OneInstanceU.h"
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 #include "ui/VintrelU.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

@@ -1,7 +1,6 @@
 #include "toolkit/Controls.h"
 
 #include "toolkit/Exceptions.h"
-#include "toolkit/Forms.h"
 
 #include <windowsx.h>
 
@@ -41,12 +40,6 @@ void TControl::SetParent(TWinControl* Value) {
   if (Value) Value->InsertControl(this);
 }
 
-TCustomForm* TControl::ParentForm() const {
-  for (const TControl* C = this; C; C = C->FParent)
-    if (auto* Form = dynamic_cast<TCustomForm*>(const_cast<TControl*>(C))) return Form;
-  return nullptr;
-}
-
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   RECT Old = BoundsRect();
@@ -71,14 +64,6 @@ void TControl::SetVisible(bool Value) {
   if (Value == FVisible) return;
   FVisible = Value;
   VisibleChanged();
-}
-
-bool TControl::Showing() const {
-  for (const TControl* C = this; C; C = C->FParent) {
-    if (!C->FVisible) return false;
-    if (dynamic_cast<const TCustomForm*>(C)) return true;
-  }
-  return false;
 }
 
 void TControl::SetEnabled(bool Value) {
@@ -208,7 +193,7 @@ void TGraphicControl::BoundsChanged() { Invalidate(); }
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
-  if (TCustomForm* Form = ParentForm(); Form && Form != this) Form->ControlDestroying(this);
+  if (Parent()) Parent()->ControlDestroying(this);
   // The owned components go first, while this control is still whole, then
   // the window; any child control of another owner is cut loose.
   DestroyComponents();
@@ -336,17 +321,23 @@ void TWinControl::SetTabStop(bool Value) {
   }
 }
 
-bool TWinControl::Focused() const { return HandleAllocated() && GetFocus() == WindowHandle(); }
-
 bool TWinControl::CanFocus() const {
-  // Enabled all the way up to the form, and shown up to it (the form itself
-  // may be hidden).
+  // Enabled all the way up to the top-level window, and shown up to it (that
+  // window itself, a form, may be hidden).
   for (const TControl* C = this; C; C = C->Parent()) {
     if (!C->Enabled()) return false;
-    if (dynamic_cast<const TCustomForm*>(C)) return true;
+    if (!C->Parent()) return true;
     if (!C->Visible()) return false;
   }
   return true;
+}
+
+void TWinControl::ControlFocused(TWinControl* Control) {
+  if (Parent()) Parent()->ControlFocused(Control);
+}
+
+void TWinControl::ControlDestroying(TWinControl* Control) {
+  if (Parent()) Parent()->ControlDestroying(Control);
 }
 
 void TWinControl::SetFocus() { ::SetFocus(Handle()); }
@@ -498,7 +489,7 @@ void TWinControl::WndProc(TMessage& Message) {
       return;
     case WM_SETFOCUS:
       DefaultHandler(Message);
-      if (TCustomForm* Form = ParentForm(); Form && Form != this) Form->FocusChanged(this);
+      if (Parent()) Parent()->ControlFocused(this);
       return;
     case WM_SETCURSOR:
       if (LOWORD(Message.LParam) == HTCLIENT && reinterpret_cast<HWND>(Message.WParam) == WindowHandle() &&

@@ -11,7 +11,6 @@
 #include <vector>
 
 class TWinControl;
-class TCustomForm;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
@@ -25,8 +24,6 @@ class TControl : public TComponent {
 
   TWinControl* Parent() const { return FParent; }  // not owned
   virtual void SetParent(TWinControl* Value);
-  // The form the control sits on, if any.
-  TCustomForm* ParentForm() const;
 
   int Left() const { return FLeft; }
   int Top() const { return FTop; }
@@ -41,8 +38,6 @@ class TControl : public TComponent {
 
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value);
-  // Visible, and every parent up to the form visible too.
-  bool Showing() const;
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool Value);
 
@@ -159,7 +154,6 @@ class TWinControl : public TControl, public TWindowObject {
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool Value);
 
-  bool Focused() const;
   virtual void SetFocus();
   bool CanFocus() const;
 
@@ -170,7 +164,6 @@ class TWinControl : public TControl, public TWindowObject {
 
  protected:
   friend class TControl;
-  friend class TCustomForm;
   virtual void CreateParams(TCreateParams& Params);
   virtual void CreateHandle();
   // A control notification (WM_COMMAND) that the parent hands back.
@@ -182,6 +175,10 @@ class TWinControl : public TControl, public TWindowObject {
   virtual void Paint(TCanvas&) {}
   // Re-positions the children that have an Align.
   void AlignControls();
+  // A windowed control inside this one received the focus, or is going away.
+  // Each is passed on to the parent; the top-level window (a form) acts on it.
+  virtual void ControlFocused(TWinControl* Control);
+  virtual void ControlDestroying(TWinControl* Control);
 
   void WndProc(TMessage& Message) override;
   void EraseBackground(HDC DC);

@@ -1,6 +1,6 @@
 #include "toolkit/Dialogs.h"
 
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 #include "toolkit/Platform.h"
 
 #include <vector>

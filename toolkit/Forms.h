@@ -1,91 +1,29 @@
 #pragma once
-// The application object and forms.
+// Forms: top-level windows that hold controls, with their creation and
+// destroy handlers, focus tracking and keyboard accelerators.
 
 #include "toolkit/Controls.h"
 
-#include <deque>
 #include <exception>
-#include <memory>
-#include <string>
 
 class TCustomForm;
 
-// Private messages of the toolkit's windows.
-constexpr UINT CM_SHOWPENDINGERROR = WM_APP + 0x100;
-constexpr UINT CM_THREADDONE = WM_APP + 0x101;
-
-// The application title that the toolkit derives from the executable's path:
-// the path is converted from the OEM to the ANSI code page, the folders and
-// everything from the first period on are removed, and every character after
-// the first is lower-cased (C:\Tools\PROBE.EXE gives Probe).
-std::string DefaultTitleFromPath(const std::string& ExePath);
-
-class TApplication : public TComponent {
+// What a form needs of the application that owns it: the window that owns
+// every form, the end of the run when the main form closes, and the error box
+// for errors of the creation and destroy handlers, which run outside the
+// event loop. The application installs itself as the host of the forms it
+// owns; the toolkit below it knows it only through this.
+class TFormHost {
  public:
-  TApplication();
-  ~TApplication() override;
+  virtual HWND FormOwnerWindow() const = 0;
+  // Whether Form is the main form, whose closing ends the run (and is now
+  // under way).
+  virtual bool CloseMainForm(TCustomForm* Form) = 0;
+  virtual void ShowFormError(std::exception_ptr Error) = 0;
 
-  // The hidden top-level application window: owner of every form, target of
-  // broadcasts to applications, carrier of the title as its caption.
-  HWND Handle() const;
-  // The window that worker threads hand their completions to.
-  HWND SyncHandle() const;
-
-  std::string Title() const;
-  void SetTitle(const std::string& Value);
-
-  bool ShowMainForm() const { return FShowMainForm; }
-  void SetShowMainForm(bool Value) { FShowMainForm = Value; }
-  TCustomForm* MainForm() const { return FMainForm; }  // not owned
-
-  void Initialize() {}
-  // Creates a form into Reference (so the variable is set while the form's
-  // creation handler runs), runs that handler, and makes the first form the
-  // main form.
-  template <class T>
-  void CreateForm(T*& Reference);
-  // Shows the main form when the show flag is set, then dispatches messages
-  // until a quit request is reached.
-  void Run();
-  // Handles every message pending at this moment.
-  void ProcessMessages();
-  // Posts a quit request; the event loop ends when it reaches it.
-  void Terminate();
-  bool Terminated() const { return FTerminated; }
-  // Undoes a minimisation of the application.
-  void Restore();
-  // Runs every form's destroy handler and frees the forms, last created first.
-  void DestroyForms();
-
-  // The error box: the error's text with a full stop, an error icon and the
-  // title as caption.
-  void HandleException(std::exception_ptr Error);
-  // An error caught at a window procedure: shown by whichever message loop
-  // runs next, also a modal box's or a menu's.
-  void QueueException(std::exception_ptr Error);
-  // A modal box with the text, one OK button, no icon and the title as caption.
-  int MessageBox(const std::string& Text);
-
- private:
-  friend class TCustomForm;
-  bool ProcessMessage();
-  HWND BoxOwner() const;
-  bool AppWndProc(TMessage& Message);
-  void Created(TCustomForm* Form);
-
-  class TAppWindow;
-  std::unique_ptr<TAppWindow> FWindow;
-  std::unique_ptr<TUtilityWindow> FSyncWindow;
-  TCustomForm* FMainForm = nullptr;  // not owned: owned as a component
-  bool FShowMainForm = true;
-  bool FTerminated = false;
-  std::deque<std::exception_ptr> FPendingErrors;
+ protected:
+  ~TFormHost() = default;
 };
-
-// The application object: made by the toolkit's start-up, freed by its clean-up.
-extern TApplication* Application;
-void ToolkitStartup();
-void ToolkitCleanup();
 
 enum class TFormBorderStyle { bsSizeable, bsDialog };
 
@@ -110,6 +48,8 @@ class TCustomForm : public TWinControl {
   void SetWindowStateNormal();
   // Closing the main form ends the application; any other form is hidden.
   void Close();
+  // The application that owns the form, if any; not owned.
+  TFormHost* Host() const { return dynamic_cast<TFormHost*>(Owner()); }
   // Whether the form's window is the active window.
   bool Active() const { return FActive; }
   // The control that has, or last had, the focus within the form.
@@ -118,10 +58,6 @@ class TCustomForm : public TWinControl {
   // it was left (OnExit), the new one that it was entered (OnEnter). Focus
   // that goes to another window, a message box say, leaves nothing.
   void FocusChanged(TWinControl* Control);
-  // A control of the form is going away: it no longer counts as focused.
-  void ControlDestroying(TWinControl* Control) {
-    if (FActiveControl == Control) FActiveControl = nullptr;
-  }
   // An Alt+key press: a windowless control whose caption marks that key acts
   // on it (a label focuses its control, a button clicks).
   bool DialogChar(char Key);
@@ -144,6 +80,11 @@ class TCustomForm : public TWinControl {
   void CreateHandle() override;
   void WndProc(TMessage& Message) override;
   void VisibleChanged() override;
+  void ControlFocused(TWinControl* Control) override { FocusChanged(Control); }
+  // A control of the form is going away: it no longer counts as focused.
+  void ControlDestroying(TWinControl* Control) override {
+    if (FActiveControl == Control) FActiveControl = nullptr;
+  }
 
  private:
   void CreateHints();
@@ -156,11 +97,3 @@ class TCustomForm : public TWinControl {
   bool FSystemMenu = true;
   bool FActive = false;
 };
-
-template <class T>
-void TApplication::CreateForm(T*& Reference) {
-  T* Form = new T(this);
-  Reference = Form;
-  Form->AfterConstruction();
-  Created(Form);
-}

@@ -1,11 +1,30 @@
 #include "toolkit/Thread.h"
 
 #include "toolkit/Exceptions.h"
-#include "toolkit/Forms.h"
+#include "toolkit/Window.h"
+
+namespace {
+
+constexpr UINT CM_THREADDONE = WM_APP + 0x101;
+
+// The window that completions are sent to. It belongs to the thread that
+// made the first worker, the user-interface thread, and lives as long as the
+// process.
+HWND CompletionWindow() {
+  static TUtilityWindow Window(TUtilityWindow::TKind::MessageOnly, [](TMessage& Message) {
+    if (Message.Msg != CM_THREADDONE) return false;
+    // The worker waits inside SendMessage until this returns.
+    auto* Thread = reinterpret_cast<TThread*>(Message.LParam);
+    Thread->OnTerminate(Thread);
+    return true;
+  });
+  return Window.Handle();
+}
+
+}  // namespace
 
 TThread::TThread() {
-  if (!Application) throw Exception("Threads need the application object");
-  FSyncWindow = Application->SyncHandle();
+  FSyncWindow = CompletionWindow();
   FHandle = CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr);
   if (!FHandle) throw Exception("Thread creation error: " + std::to_string(GetLastError()));
 }
@@ -29,5 +48,3 @@ DWORD WINAPI TThread::ThreadProc(LPVOID Parameter) {
   if (Thread->FreeOnTerminate) delete Thread;
   return 0;
 }
-
-void TThread::RunCompletion(TThread* Thread) { Thread->OnTerminate(Thread); }

@@ -4,6 +4,11 @@
 // while the worker waits, and only then may the object free itself. Nothing
 // ever waits for a worker: one that is still running when the process ends is
 // simply ended with it.
+//
+// The completion travels as a message sent to a hidden window of this unit,
+// made on the user-interface thread by the first thread object (they are all
+// made there): a sent message reaches that thread in every message loop,
+// modal boxes and menus included.
 
 #include "toolkit/Classes.h"
 
@@ -29,10 +34,6 @@ class TThread : public TObject {
   // going away).
   TNotifyEvent OnTerminate;
 
-  // Runs a worker's completion; called on the user-interface thread by the
-  // application's completion window.
-  static void RunCompletion(TThread* Thread);
-
  protected:
   virtual void Execute() = 0;
 
@@ -41,5 +42,5 @@ class TThread : public TObject {
 
   std::atomic<bool> FTerminated{false};
   HANDLE FHandle = nullptr;    // owned
-  HWND FSyncWindow = nullptr;  // not owned: the application's completion window
+  HWND FSyncWindow = nullptr;  // not owned: the user-interface thread's completion window
 };

@@ -1,8 +1,22 @@
 #include "toolkit/Window.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/Platform.h"
 
 namespace {
+
+THandlerErrorSink& ErrorSink() {
+  static THandlerErrorSink Sink;
+  return Sink;
+}
+
+void ReportHandlerError(std::exception_ptr Error) {
+  if (ErrorSink()) {
+    ErrorSink()(Error);
+    return;
+  }
+  Platform().MessageBoxA(nullptr, (ExceptionMessage(Error) + ".").c_str(), nullptr, MB_OK | MB_ICONERROR);
+}
 
 // Registers a window class once per process. A superclass takes over the
 // system class's procedure and remembers it for DefaultHandler.
@@ -40,6 +54,8 @@ WNDPROC RegisterClassFor(const TCreateParams& Params, WNDPROC StaticProc) {
 }
 
 }  // namespace
+
+void SetHandlerErrorSink(THandlerErrorSink Sink) { ErrorSink() = std::move(Sink); }
 
 TWindowObject::~TWindowObject() { DestroyWindowHandle(); }
 
@@ -86,7 +102,7 @@ LRESULT CALLBACK TWindowObject::StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam,
   try {
     Object->WndProc(Message);
   } catch (...) {
-    QueueHandlerError(std::current_exception());
+    ReportHandlerError(std::current_exception());
   }
   if (Msg == WM_NCDESTROY) {
     SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);

@@ -86,6 +86,8 @@ class TUtilityWindow : public TWindowObject {
   std::function<bool(TMessage&)> FHandler;
 };
 
-// Hands an error caught at a window procedure to the application; defined by
-// the application object's unit.
-void QueueHandlerError(std::exception_ptr Error);
+// Where an error caught at a window procedure goes. The application installs
+// its error box here; with no sink installed (none: uninstalls), the error is
+// shown at once in a plain error box, never dropped.
+using THandlerErrorSink = std::function<void(std::exception_ptr)>;
+void SetHandlerErrorSink(THandlerErrorSink Sink);

@@ -1,6 +1,6 @@
 #include "ui/ExSystem.h"
 
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 #include "toolkit/Platform.h"
 
 TKVRTrayIcon::TKVRTrayIcon(TComponent* AOwner) : TComponent(AOwner) {

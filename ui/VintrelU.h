@@ -7,7 +7,7 @@
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 #include "toolkit/Menus.h"
 #include "toolkit/StdCtrls.h"
 #include "ui/ExSystem.h"

@@ -4,7 +4,7 @@
 #include "app/OneInstanceU.h"
 #include "tests/support/Pump.h"
 #include "tests/support/Seams.h"
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 
 #include <gtest/gtest.h>
 

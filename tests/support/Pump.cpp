@@ -1,6 +1,6 @@
 #include "tests/support/Pump.h"
 
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // Test programs start the toolkit as the program does, so components find
 // their application object, then run the cases.
 
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "monitor/INet.h"
-#include "toolkit/Forms.h"
+#include "toolkit/Application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,170 @@
+#include "toolkit/Application.h"
+
+#include "toolkit/Exceptions.h"
+#include "toolkit/Platform.h"
+
+#include <commctrl.h>
+
+// A private message of the application window: show the next pending error.
+constexpr UINT CM_SHOWPENDINGERROR = WM_APP + 0x100;
+
+TApplication* Application = nullptr;
+
+std::string DefaultTitleFromPath(const std::string& ExePath) {
+  std::string Path(ExePath);
+  if (!Path.empty()) OemToCharBuffA(Path.c_str(), Path.data(), static_cast<DWORD>(Path.size()));
+  std::string::size_type Slash = Path.find_last_of('\\');
+  std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+  std::string::size_type Period = Name.find('.');
+  if (Period != std::string::npos) Name.resize(Period);
+  if (Name.size() > 1) CharLowerBuffA(Name.data() + 1, static_cast<DWORD>(Name.size() - 1));
+  return Name;
+}
+
+// ---- the application window ----
+
+class TApplication::TAppWindow : public TWindowObject {
+ public:
+  TAppWindow(TApplication* Owner, const std::string& Title) : FOwner(Owner) {
+    TCreateParams Params;
+    Params.ClassName = "TApplication";
+    Params.Caption = Title;
+    // Never shown: it owns the forms, so they get no task-bar button, and it
+    // receives what is broadcast to applications.
+    Params.Style = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
+    Params.X = GetSystemMetrics(SM_CXSCREEN) / 2;
+    Params.Y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    CreateWindowHandle(Params);
+  }
+  ~TAppWindow() override { DestroyWindowHandle(); }
+
+ protected:
+  void WndProc(TMessage& Message) override {
+    if (!FOwner->AppWndProc(Message)) DefaultHandler(Message);
+  }
+
+ private:
+  TApplication* FOwner;  // not owned
+};
+
+TApplication::TApplication() : TComponent(nullptr) {
+  FWindow = std::make_unique<TAppWindow>(this, DefaultTitleFromPath(Platform().ExePath()));
+  // Errors caught at window procedures wait for the next message loop, which
+  // shows them in the error box.
+  SetHandlerErrorSink([this](std::exception_ptr Error) { QueueException(Error); });
+}
+
+TApplication::~TApplication() {
+  DestroyForms();
+  SetHandlerErrorSink(nullptr);
+  FWindow.reset();
+}
+
+HWND TApplication::Handle() const { return FWindow->WindowHandle(); }
+
+std::string TApplication::Title() const {
+  char Buffer[256];
+  int Length = GetWindowTextA(Handle(), Buffer, sizeof Buffer);
+  return std::string(Buffer, static_cast<size_t>(Length > 0 ? Length : 0));
+}
+
+void TApplication::SetTitle(const std::string& Value) { SetWindowTextA(Handle(), Value.c_str()); }
+
+void TApplication::Created(TCustomForm* Form) {
+  if (!FMainForm) FMainForm = Form;
+}
+
+bool TApplication::CloseMainForm(TCustomForm* Form) {
+  if (Form != FMainForm) return false;
+  Terminate();
+  return true;
+}
+
+void TApplication::Run() {
+  if (FMainForm && FShowMainForm) FMainForm->Show();
+  while (!FTerminated) {
+    if (!ProcessMessage()) MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
+
+bool TApplication::ProcessMessage() {
+  MSG Msg;
+  if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (Msg.message == WM_QUIT) {
+    FTerminated = true;
+    return true;
+  }
+  // The dialog manager gives the forms Tab-key navigation and the
+  // accelerators of its system controls; those of windowless controls
+  // (labels, speed buttons) come first.
+  HWND Top = Msg.hwnd ? GetAncestor(Msg.hwnd, GA_ROOT) : nullptr;
+  if (auto* Form = dynamic_cast<TCustomForm*>(TWindowObject::FromHandle(Top))) {
+    if (Msg.message == WM_SYSCHAR && Form->DialogChar(static_cast<char>(Msg.wParam))) return true;
+    if (IsDialogMessageA(Top, &Msg)) return true;
+  }
+  TranslateMessage(&Msg);
+  DispatchMessageA(&Msg);
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  while (ProcessMessage()) {
+  }
+}
+
+void TApplication::Terminate() { PostQuitMessage(0); }
+
+void TApplication::Restore() {
+  if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
+}
+
+void TApplication::DestroyForms() {
+  // Each destroy handler runs while every form still exists.
+  std::vector<TComponent*> Forms(Components().rbegin(), Components().rend());
+  for (TComponent* Component : Forms)
+    if (auto* Form = dynamic_cast<TCustomForm*>(Component)) Form->BeforeDestruction();
+  FMainForm = nullptr;
+  DestroyComponents();
+}
+
+HWND TApplication::BoxOwner() const {
+  // A box belongs to the window the user works in, so it is modal to it and
+  // the focus returns there when it closes; with none, to the hidden window.
+  HWND Active = GetActiveWindow();
+  return Active && IsWindowVisible(Active) ? Active : Handle();
+}
+
+void TApplication::HandleException(std::exception_ptr Error) {
+  std::string Text = ExceptionMessage(Error) + ".";
+  Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TApplication::QueueException(std::exception_ptr Error) {
+  FPendingErrors.push_back(Error);
+  PostMessageA(Handle(), CM_SHOWPENDINGERROR, 0, 0);
+}
+
+int TApplication::MessageBox(const std::string& Text) {
+  return Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK);
+}
+
+bool TApplication::AppWndProc(TMessage& Message) {
+  if (Message.Msg != CM_SHOWPENDINGERROR) return false;
+  if (!FPendingErrors.empty()) {
+    std::exception_ptr Error = FPendingErrors.front();
+    FPendingErrors.pop_front();
+    HandleException(Error);
+  }
+  return true;
+}
+
+void ToolkitStartup() {
+  INITCOMMONCONTROLSEX Controls = {sizeof Controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&Controls);
+  if (!Application) Application = new TApplication();
+}
+
+void ToolkitCleanup() {
+  delete Application;
+  Application = nullptr;
+}

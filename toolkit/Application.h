@@ -1,0 +1,93 @@
+#pragma once
+// The application object: the hidden application window that owns every
+// form, the title, the event loop with its error box, and the forms' host.
+// It sits on top of the toolkit: it knows forms, and nothing below knows it.
+
+#include "toolkit/Forms.h"
+
+#include <deque>
+#include <exception>
+#include <memory>
+#include <string>
+
+// The application title that the toolkit derives from the executable's path:
+// the path is converted from the OEM to the ANSI code page, the folders and
+// everything from the first period on are removed, and every character after
+// the first is lower-cased (C:\Tools\PROBE.EXE gives Probe).
+std::string DefaultTitleFromPath(const std::string& ExePath);
+
+class TApplication : public TComponent, public TFormHost {
+ public:
+  TApplication();
+  ~TApplication() override;
+
+  // The hidden top-level application window: owner of every form, target of
+  // broadcasts to applications, carrier of the title as its caption.
+  HWND Handle() const;
+
+  std::string Title() const;
+  void SetTitle(const std::string& Value);
+
+  bool ShowMainForm() const { return FShowMainForm; }
+  void SetShowMainForm(bool Value) { FShowMainForm = Value; }
+  TCustomForm* MainForm() const { return FMainForm; }  // not owned
+
+  void Initialize() {}
+  // Creates a form into Reference (so the variable is set while the form's
+  // creation handler runs), runs that handler, and makes the first form the
+  // main form.
+  template <class T>
+  void CreateForm(T*& Reference);
+  // Shows the main form when the show flag is set, then dispatches messages
+  // until a quit request is reached.
+  void Run();
+  // Handles every message pending at this moment.
+  void ProcessMessages();
+  // Posts a quit request; the event loop ends when it reaches it.
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+  // Undoes a minimisation of the application.
+  void Restore();
+  // Runs every form's destroy handler and frees the forms, last created first.
+  void DestroyForms();
+
+  // The error box: the error's text with a full stop, an error icon and the
+  // title as caption.
+  void HandleException(std::exception_ptr Error);
+  // An error caught at a window procedure: shown by whichever message loop
+  // runs next, also a modal box's or a menu's.
+  void QueueException(std::exception_ptr Error);
+  // A modal box with the text, one OK button, no icon and the title as caption.
+  int MessageBox(const std::string& Text);
+
+  // The forms' host.
+  HWND FormOwnerWindow() const override { return Handle(); }
+  bool CloseMainForm(TCustomForm* Form) override;
+  void ShowFormError(std::exception_ptr Error) override { HandleException(Error); }
+
+ private:
+  bool ProcessMessage();
+  HWND BoxOwner() const;
+  bool AppWndProc(TMessage& Message);
+  void Created(TCustomForm* Form);
+
+  class TAppWindow;
+  std::unique_ptr<TAppWindow> FWindow;
+  TCustomForm* FMainForm = nullptr;  // not owned: owned as a component
+  bool FShowMainForm = true;
+  bool FTerminated = false;
+  std::deque<std::exception_ptr> FPendingErrors;
+};
+
+// The application object: made by the toolkit's start-up, freed by its clean-up.
+extern TApplication* Application;
+void ToolkitStartup();
+void ToolkitCleanup();
+
+template <class T>
+void TApplication::CreateForm(T*& Reference) {
+  T* Form = new T(this);
+  Reference = Form;
+  Form->AfterConstruction();
+  Created(Form);
+}
