@@ -1,5 +1,6 @@
 #include "monitor/INet.h"
 
+#include "toolkit/Handles.h"
 #include "toolkit/Platform.h"
 #include "toolkit/TextUtils.h"
 
@@ -33,9 +34,11 @@ void TKVRINNThread::Execute() {
       SetConnected(false);
       return;
     }
-    // The system's configured proxy settings, no proxy of our own.
-    HINTERNET Session = Platform().InternetOpenA(FAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    SetConnected(Session != nullptr);
+    // The system's configured proxy settings, no proxy of our own. Each
+    // handle is closed on every way out, the request's before the session's.
+    TInternetHandle Session(
+        Platform().InternetOpenA(FAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    SetConnected(static_cast<bool>(Session));
     if (!Session) return;
     // Set on the session, they hold for the request it opens. An option that
     // is refused leaves the platform's own value, and the component's time
@@ -44,19 +47,17 @@ void TKVRINNThread::Execute() {
                                         std::pair{INTERNET_OPTION_SEND_TIMEOUT, SendTimeoutMs},
                                         std::pair{INTERNET_OPTION_RECEIVE_TIMEOUT, ReceiveTimeoutMs}}) {
       DWORD Value = Milliseconds;
-      Platform().InternetSetOptionA(Session, Option, &Value, sizeof Value);
+      Platform().InternetSetOptionA(Session.Get(), Option, &Value, sizeof Value);
     }
     if (Terminated()) {
       SetConnected(false);
-      Platform().InternetCloseHandle(Session);
       return;
     }
     // RELOAD: the answer comes from the server, never from the cache. The
     // answer itself is not read: any answer means the address can be reached.
-    HINTERNET Request = Platform().InternetOpenUrlA(Session, FURL.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
-    SetConnected(Request != nullptr);
-    if (Request) Platform().InternetCloseHandle(Request);
-    Platform().InternetCloseHandle(Session);
+    TInternetHandle Request(
+        Platform().InternetOpenUrlA(Session.Get(), FURL.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+    SetConnected(static_cast<bool>(Request));
   } catch (...) {
     // The result keeps the value last written; the completion still runs.
   }

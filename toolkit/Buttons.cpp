@@ -1,22 +1,22 @@
 #include "toolkit/Buttons.h"
 
+#include "toolkit/Handles.h"
+
 namespace {
 
 // The checkered face of a button that stays down, as the classic look has it.
-HBRUSH CreateDownBrush() {
+TBrushHandle CreateDownBrush() {
   COLORREF Face = GetSysColor(COLOR_BTNFACE), Light = GetSysColor(COLOR_BTNHIGHLIGHT);
-  HDC Screen = GetDC(nullptr);
-  HBITMAP Pattern = CreateCompatibleBitmap(Screen, 8, 8);
-  HDC Memory = CreateCompatibleDC(Screen);
-  HGDIOBJ Old = SelectObject(Memory, Pattern);
-  for (int Y = 0; Y < 8; ++Y)
-    for (int X = 0; X < 8; ++X) SetPixel(Memory, X, Y, ((X + Y) & 1) ? Light : Face);
-  SelectObject(Memory, Old);
-  DeleteDC(Memory);
-  ReleaseDC(nullptr, Screen);
-  HBRUSH Brush = CreatePatternBrush(Pattern);
-  DeleteObject(Pattern);
-  return Brush;
+  TWindowDC Screen(nullptr);
+  TBitmapHandle Pattern(Platform().CreateCompatibleBitmap(Screen.Get(), 8, 8));
+  {
+    TMemoryDC Memory(Screen.Get());
+    TSelection Selected(Memory.Get(), Pattern.Get());
+    for (int Y = 0; Y < 8; ++Y)
+      for (int X = 0; X < 8; ++X) SetPixel(Memory.Get(), X, Y, ((X + Y) & 1) ? Light : Face);
+  }
+  // The brush keeps its own copy of the pattern.
+  return TBrushHandle(Platform().CreatePatternBrush(Pattern.Get()));
 }
 
 }  // namespace
@@ -113,11 +113,10 @@ void TSpeedButton::Paint() {
     Canvas().SetBrushColor(Color());
     Canvas().FillRect(R);
     if (FDown && !FPressed) {
-      HBRUSH Brush = CreateDownBrush();
+      TBrushHandle Brush = CreateDownBrush();
       RECT Inner = R;
       InflateRect(&Inner, -1, -1);
-      FillRect(DC, &Inner, Brush);
-      DeleteObject(Brush);
+      FillRect(DC, &Inner, Brush.Get());
     }
     if (Sunken || (FHot && Enabled())) DrawEdge(DC, &R, Sunken ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
   } else {

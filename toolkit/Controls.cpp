@@ -1,6 +1,7 @@
 #include "toolkit/Controls.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/Handles.h"
 
 #include <windowsx.h>
 
@@ -199,7 +200,6 @@ TWinControl::~TWinControl() {
   DestroyComponents();
   for (TControl* Child : std::vector<TControl*>(FControls)) Child->SetParent(nullptr);
   DestroyWindowHandle();
-  if (FBrush) DeleteObject(FBrush);
 }
 
 HWND TWinControl::Handle() {
@@ -368,20 +368,19 @@ void TWinControl::FontChanged() {
 }
 
 void TWinControl::ColorChanged() {
-  if (FBrush) DeleteObject(FBrush);
-  FBrush = nullptr;
+  FBrush.Reset();
   Invalidate();
 }
 
 HBRUSH TWinControl::ColorBrush() {
   // System colours are resolved anew at each paint, so a new desktop colour
-  // shows at once; the brush is only kept while it still matches.
+  // shows at once; the brush is only kept while it still matches. It is
+  // never selected into a context, so it can go at any time.
   COLORREF Wanted = ColorToRGB(Color());
   LOGBRUSH Log;
-  if (FBrush && GetObjectA(FBrush, sizeof Log, &Log) && Log.lbColor == Wanted) return FBrush;
-  if (FBrush) DeleteObject(FBrush);
-  FBrush = CreateSolidBrush(Wanted);
-  return FBrush;
+  if (FBrush && GetObjectA(FBrush.Get(), sizeof Log, &Log) && Log.lbColor == Wanted) return FBrush.Get();
+  FBrush.Reset(Platform().CreateSolidBrush(Wanted));
+  return FBrush.Get();
 }
 
 HBRUSH TWinControl::CtlColor(HDC DC) {
@@ -397,26 +396,26 @@ void TWinControl::EraseBackground(HDC DC) {
 }
 
 void TWinControl::PaintHandler() {
-  PAINTSTRUCT PS;
-  HDC DC = BeginPaint(WindowHandle(), &PS);
-  FCanvas.SetHandle(DC);
-  Paint(FCanvas);
-  FCanvas.SetHandle(nullptr);
+  // The paint ends, and every context state is restored, also when a paint
+  // routine throws.
+  TPaintDC PS(WindowHandle());
+  const HDC DC = PS.Get();
+  {
+    TCanvasHandle Attached(FCanvas, DC);
+    Paint(FCanvas);
+  }
   // The windowless children, in their order: later ones over earlier ones.
   for (TControl* Child : FControls) {
     auto* C = dynamic_cast<TGraphicControl*>(Child);
     if (!C || !C->Visible() || C->Width() <= 0 || C->Height() <= 0) continue;
     RECT Bounds = C->BoundsRect(), Overlap;
-    if (!IntersectRect(&Overlap, &Bounds, &PS.rcPaint)) continue;
-    int Saved = SaveDC(DC);
+    if (!IntersectRect(&Overlap, &Bounds, &PS.Area())) continue;
+    TSavedDC Saved(DC);
     SetViewportOrgEx(DC, C->Left(), C->Top(), nullptr);
     IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
-    C->Canvas().SetHandle(DC);
+    TCanvasHandle Attached(C->Canvas(), DC);
     C->Paint();
-    C->Canvas().SetHandle(nullptr);
-    RestoreDC(DC, Saved);
   }
-  EndPaint(WindowHandle(), &PS);
 }
 
 void TWinControl::UpdateMouseControl(TGraphicControl* Control) {

@@ -5,6 +5,7 @@
 
 #include "toolkit/Classes.h"
 #include "toolkit/Graphics.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Window.h"
 
 #include <string>
@@ -204,7 +205,7 @@ class TWinControl : public TControl, public TWindowObject {
   TGraphicControl* FMouseControl = nullptr;    // not owned: under the pointer
   int FTabOrder = -1;
   bool FTabStop = false;
-  HBRUSH FBrush = nullptr;  // owned; the solid brush of Color
+  TGdiObject<HBRUSH> FBrush;  // the solid brush of Color
   bool FCreating = false;
   TCanvas FCanvas;
 };

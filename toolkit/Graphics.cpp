@@ -1,6 +1,7 @@
 #include "toolkit/Graphics.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/Handles.h"
 
 #include <utility>
 
@@ -14,12 +15,14 @@ TFont::TFont() = default;
 TFont::~TFont() { FreeHandle(); }
 
 void TFont::FreeHandle() {
-  if (FHandle) DeleteObject(FHandle);
+  if (FHandle) Platform().DeleteObject(FHandle);
   FHandle = nullptr;
 }
 
-void TFont::Changed() {
-  FreeHandle();
+void TFont::Changed(bool Shape) {
+  // The colour is no part of a GDI font: only a change of its shape makes a
+  // new one.
+  if (Shape) FreeHandle();
   if (OnChange) OnChange();
 }
 
@@ -44,7 +47,7 @@ void TFont::SetStyle(TFontStyles Value) {
 void TFont::SetColor(TColor Value) {
   if (Value == FColor) return;
   FColor = Value;
-  Changed();
+  Changed(false);
 }
 
 void TFont::SetCharset(BYTE Value) {
@@ -55,12 +58,14 @@ void TFont::SetCharset(BYTE Value) {
 
 void TFont::Assign(const TFont& Source) {
   if (&Source == this) return;
+  const bool Shape =
+      FName != Source.FName || FHeight != Source.FHeight || FStyle != Source.FStyle || FCharset != Source.FCharset;
   FName = Source.FName;
   FHeight = Source.FHeight;
   FStyle = Source.FStyle;
   FColor = Source.FColor;
   FCharset = Source.FCharset;
-  Changed();
+  Changed(Shape);
 }
 
 HFONT TFont::Handle() {
@@ -79,7 +84,7 @@ HFONT TFont::Handle() {
     Log.lfQuality = DEFAULT_QUALITY;
     Log.lfPitchAndFamily = DEFAULT_PITCH;
     lstrcpynA(Log.lfFaceName, FName.c_str(), LF_FACESIZE);
-    FHandle = CreateFontIndirectA(&Log);
+    FHandle = Platform().CreateFontIndirectA(&Log);
   }
   return FHandle;
 }
@@ -98,7 +103,7 @@ void TIcon::Assign(const TIcon* Source) {
 }
 
 void TIcon::LoadFromResource(const char* Name) {
-  HICON Icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_ICON, 16, 16, 0));
+  HICON Icon = static_cast<HICON>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_ICON, 16, 16, 0));
   if (!Icon) throw Exception(std::string("Cannot load the icon ") + Name);
   SetHandle(Icon);
 }
@@ -114,14 +119,15 @@ void TCanvas::SetHandle(HDC Value) {
 
 void TCanvas::FillRect(const RECT& Rect) {
   if (!FHandle || FBrushStyle == TBrushStyle::bsClear) return;
-  HBRUSH Brush = CreateSolidBrush(ColorToRGB(FBrushColor));
-  ::FillRect(FHandle, &Rect, Brush);
-  DeleteObject(Brush);
+  TBrushHandle Brush(Platform().CreateSolidBrush(ColorToRGB(FBrushColor)));
+  ::FillRect(FHandle, &Rect, Brush.Get());
 }
 
 int TCanvas::DrawTextRect(const std::string& Text, RECT& Rect, UINT Format) {
   if (!FHandle) return 0;
-  SelectObject(FHandle, FFont.Handle());
+  // Selected for this call only: the font may change (and its GDI font be
+  // deleted) before the next one.
+  TSelection Font(FHandle, FFont.Handle());
   SetTextColor(FHandle, ColorToRGB(FFont.Color()));
   if (FBrushStyle == TBrushStyle::bsClear) {
     SetBkMode(FHandle, TRANSPARENT);
@@ -134,71 +140,61 @@ int TCanvas::DrawTextRect(const std::string& Text, RECT& Rect, UINT Format) {
 
 void TCanvas::Line(TColor Color, int X1, int Y1, int X2, int Y2) {
   if (!FHandle) return;
-  HPEN Pen = CreatePen(PS_SOLID, 1, ColorToRGB(Color));
-  HGDIOBJ Old = SelectObject(FHandle, Pen);
+  TPenHandle Pen(Platform().CreatePen(PS_SOLID, 1, ColorToRGB(Color)));
+  TSelection Selected(FHandle, Pen.Get());
   MoveToEx(FHandle, X1, Y1, nullptr);
   LineTo(FHandle, X2, Y2);
-  SelectObject(FHandle, Old);
-  DeleteObject(Pen);
 }
 
 // ---- TBitmapResource ----
 
 TBitmapResource::~TBitmapResource() {
-  if (FHandle) DeleteObject(FHandle);
+  if (FHandle) Platform().DeleteObject(FHandle);
 }
 
 void TBitmapResource::Load(const char* Name) {
-  HBITMAP Bitmap = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_BITMAP, 0, 0, 0));
+  TBitmapHandle Bitmap(
+      static_cast<HBITMAP>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_BITMAP, 0, 0, 0)));
   if (!Bitmap) throw Exception(std::string("Cannot load the bitmap ") + Name);
-  if (FHandle) DeleteObject(FHandle);
-  FHandle = Bitmap;
   BITMAP Info = {};
-  GetObjectA(Bitmap, sizeof Info, &Info);
+  GetObjectA(Bitmap.Get(), sizeof Info, &Info);
+  {
+    TMemoryDC Memory(nullptr);
+    TSelection Selected(Memory.Get(), Bitmap.Get());
+    FTransparent = GetPixel(Memory.Get(), 0, Info.bmHeight - 1);
+  }
+  if (FHandle) Platform().DeleteObject(FHandle);
+  FHandle = Bitmap.Release();
   FWidth = Info.bmWidth;
   FHeight = Info.bmHeight;
-  HDC Memory = CreateCompatibleDC(nullptr);
-  HGDIOBJ Old = SelectObject(Memory, Bitmap);
-  FTransparent = GetPixel(Memory, 0, FHeight - 1);
-  SelectObject(Memory, Old);
-  DeleteDC(Memory);
 }
 
 void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled) {
   if (Glyph.Empty()) return;
   const int W = Glyph.Width(), H = Glyph.Height();
-  HDC Source = CreateCompatibleDC(DC);
-  HGDIOBJ OldSource = SelectObject(Source, Glyph.Handle());
+  TMemoryDC Source(DC);
+  TSelection SourceBitmap(Source.Get(), Glyph.Handle());
   // A monochrome mask: white where the ground is, black where the glyph is.
-  HDC MaskDC = CreateCompatibleDC(DC);
-  HBITMAP Mask = CreateBitmap(W, H, 1, 1, nullptr);
-  HGDIOBJ OldMask = SelectObject(MaskDC, Mask);
-  SetBkColor(Source, Glyph.TransparentColor());
-  BitBlt(MaskDC, 0, 0, W, H, Source, 0, 0, SRCCOPY);
+  TMemoryDC MaskDC(DC);
+  TBitmapHandle Mask(Platform().CreateBitmap(W, H, 1, 1, nullptr));
+  TSelection MaskBitmap(MaskDC.Get(), Mask.Get());
+  SetBkColor(Source.Get(), Glyph.TransparentColor());
+  BitBlt(MaskDC.Get(), 0, 0, W, H, Source.Get(), 0, 0, SRCCOPY);
 
+  SetBkColor(DC, RGB(255, 255, 255));
+  SetTextColor(DC, RGB(0, 0, 0));
   if (Enabled) {
     // Glyph pixels over the destination, ground pixels leave it alone.
-    SetBkColor(DC, RGB(255, 255, 255));
-    SetTextColor(DC, RGB(0, 0, 0));
-    BitBlt(DC, X, Y, W, H, Source, 0, 0, SRCINVERT);
-    BitBlt(DC, X, Y, W, H, MaskDC, 0, 0, SRCAND);
-    BitBlt(DC, X, Y, W, H, Source, 0, 0, SRCINVERT);
+    BitBlt(DC, X, Y, W, H, Source.Get(), 0, 0, SRCINVERT);
+    BitBlt(DC, X, Y, W, H, MaskDC.Get(), 0, 0, SRCAND);
+    BitBlt(DC, X, Y, W, H, Source.Get(), 0, 0, SRCINVERT);
   } else {
     // The glyph's shape in highlight, one pixel down-right, then in shadow.
-    SetBkColor(DC, RGB(255, 255, 255));
-    SetTextColor(DC, RGB(0, 0, 0));
     const std::pair<int, int> Colors[] = {{1, COLOR_BTNHIGHLIGHT}, {0, COLOR_BTNSHADOW}};
     for (const auto& [Offset, Index] : Colors) {
-      HBRUSH Brush = GetSysColorBrush(Index);
-      HGDIOBJ OldBrush = SelectObject(DC, Brush);
+      TSelection Brush(DC, GetSysColorBrush(Index));
       // Where the mask is black, paint the brush; elsewhere keep the destination.
-      BitBlt(DC, X + Offset, Y + Offset, W, H, MaskDC, 0, 0, 0x00B8074A);
-      SelectObject(DC, OldBrush);
+      BitBlt(DC, X + Offset, Y + Offset, W, H, MaskDC.Get(), 0, 0, 0x00B8074A);
     }
   }
-  SelectObject(MaskDC, OldMask);
-  DeleteObject(Mask);
-  DeleteDC(MaskDC);
-  SelectObject(Source, OldSource);
-  DeleteDC(Source);
 }

@@ -27,8 +27,8 @@ COLORREF ColorToRGB(TColor Color);
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = unsigned;
 
-// A font description with its GDI font made on demand. Any change drops the
-// GDI font and raises OnChange.
+// A font description with its GDI font made on demand. Any change raises
+// OnChange; a change of its shape (not of its colour) drops the GDI font.
 class TFont {
  public:
   TFont();
@@ -54,7 +54,7 @@ class TFont {
   std::function<void()> OnChange;
 
  private:
-  void Changed();
+  void Changed(bool Shape = true);
   void FreeHandle();
 
   std::string FName = "MS Sans Serif";
@@ -123,6 +123,19 @@ class TCanvas {
   TFont FFont;
   TColor FBrushColor = clWhite;
   TBrushStyle FBrushStyle = TBrushStyle::bsSolid;
+};
+
+// A context attached to a canvas for the owner's lifetime, detached at the
+// end (also when an exception passes).
+class TCanvasHandle {
+ public:
+  TCanvasHandle(TCanvas& Canvas, HDC DC) : FCanvas(Canvas) { FCanvas.SetHandle(DC); }
+  ~TCanvasHandle() { FCanvas.SetHandle(nullptr); }
+  TCanvasHandle(const TCanvasHandle&) = delete;
+  TCanvasHandle& operator=(const TCanvasHandle&) = delete;
+
+ private:
+  TCanvas& FCanvas;
 };
 
 // A bitmap loaded from the executable's resources; owned.

@@ -22,6 +22,19 @@ struct TPlatform {
   BOOL(WINAPI* InternetCloseHandle)(HINTERNET);
   BOOL(WINAPI* InternetSetOptionA)(HINTERNET, DWORD, LPVOID, DWORD);
   int(WINAPI* GetSystemMetrics)(int);
+  // GDI objects the toolkit makes, selects and deletes: a test counts them,
+  // and sees a delete of an object still selected, which Windows refuses.
+  HGDIOBJ(WINAPI* SelectObject)(HDC, HGDIOBJ);
+  BOOL(WINAPI* DeleteObject)(HGDIOBJ);
+  HDC(WINAPI* CreateCompatibleDC)(HDC);
+  BOOL(WINAPI* DeleteDC)(HDC);
+  HBRUSH(WINAPI* CreateSolidBrush)(COLORREF);
+  HBRUSH(WINAPI* CreatePatternBrush)(HBITMAP);
+  HPEN(WINAPI* CreatePen)(int, int, COLORREF);
+  HFONT(WINAPI* CreateFontIndirectA)(const LOGFONTA*);
+  HBITMAP(WINAPI* CreateCompatibleBitmap)(HDC, int, int);
+  HBITMAP(WINAPI* CreateBitmap)(int, int, UINT, UINT, const void*);
+  HANDLE(WINAPI* LoadImageA)(HINSTANCE, LPCSTR, UINT, int, int, UINT);
   BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
   // Full path of the running executable, as the system reports it.
   std::string (*ExePath)();

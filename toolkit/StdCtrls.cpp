@@ -1,5 +1,7 @@
 #include "toolkit/StdCtrls.h"
 
+#include "toolkit/Handles.h"
+
 // ---- TLabel ----
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 17); }
@@ -78,11 +80,12 @@ void TLabel::DrawLabelText(RECT& Rect, UINT Flags) {
 void TLabel::FitToText() {
   if (Loading() || !FAutoSize) return;
   RECT R = ClientRect();
-  HDC DC = GetDC(nullptr);
-  Canvas().SetHandle(DC);
-  DrawLabelText(R, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
-  Canvas().SetHandle(nullptr);
-  ReleaseDC(nullptr, DC);
+  {
+    // Measured on the screen's context.
+    TWindowDC Screen(nullptr);
+    TCanvasHandle Attached(Canvas(), Screen.Get());
+    DrawLabelText(R, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
+  }
   int X = Left();
   // A right-aligned label keeps its right edge.
   if (FAlignment == TAlignment::taRightJustify) X += Width() - R.right;

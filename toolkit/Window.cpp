@@ -77,10 +77,13 @@ void TWindowObject::CreateWindowHandle(const TCreateParams& Params) {
 
 void TWindowObject::DestroyWindowHandle() {
   if (!FHandle) return;
-  HWND Wnd = FHandle;
+  // Called from destructors, when the object's derived parts are gone: the
+  // window's last messages (WM_DESTROY, WM_NCDESTROY) go straight to its
+  // class procedure, which must see them. A system control frees its own
+  // state there (an edit its text); DefWindowProcA would leave it behind.
+  FDestroying = true;
+  DestroyWindow(FHandle);
   FHandle = nullptr;
-  SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-  DestroyWindow(Wnd);
 }
 
 void TWindowObject::DefaultHandler(TMessage& Message) {
@@ -97,6 +100,14 @@ LRESULT CALLBACK TWindowObject::StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam,
     Object = reinterpret_cast<TWindowObject*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
   }
   if (!Object) return DefWindowProcA(Wnd, Msg, WParam, LParam);
+  if (Object->FDestroying) {
+    WNDPROC ClassProc = Object->FDefWndProc;
+    if (Msg == WM_NCDESTROY) {
+      SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
+      Object->FHandle = nullptr;
+    }
+    return CallWindowProcA(ClassProc, Wnd, Msg, WParam, LParam);
+  }
 
   TMessage Message = {Msg, WParam, LParam, 0};
   try {

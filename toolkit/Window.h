@@ -49,7 +49,8 @@ class TWindowObject {
  protected:
   // Creates the window; raises an Exception when the system refuses.
   void CreateWindowHandle(const TCreateParams& Params);
-  // Destroys the window without delivering its last messages to this object.
+  // Destroys the window. Its last messages go to its class procedure, not to
+  // this object, which may be half destroyed already.
   void DestroyWindowHandle();
 
   // Every message of the window arrives here first.
@@ -65,6 +66,7 @@ class TWindowObject {
 
   HWND FHandle = nullptr;
   WNDPROC FDefWndProc = DefWindowProcA;
+  bool FDestroying = false;  // DestroyWindowHandle is under way
 };
 
 // A hidden window whose messages go to one callback: the target of timers,
