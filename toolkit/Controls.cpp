@@ -124,16 +124,12 @@ void TControl::SetMouseCapture(bool Value) {
       ReleaseCapture();
     return;
   }
-  if (!FParent || !FParent->HandleAllocated()) return;
-  if (Value) {
-    // The parent captures the pointer and hands every movement to this
-    // control, in its own coordinates, until released.
-    FParent->FCaptureControl = static_cast<TGraphicControl*>(this);
-    SetCapture(FParent->WindowHandle());
-  } else if (FParent->FCaptureControl == this) {
-    FParent->FCaptureControl = nullptr;
-    if (GetCapture() == FParent->WindowHandle()) ReleaseCapture();
-  }
+  if (!FParent) return;
+  auto* Windowless = static_cast<TGraphicControl*>(this);
+  if (Value)
+    FParent->CapturePointer(Windowless);
+  else
+    FParent->ReleasePointer(Windowless);
 }
 
 void TControl::MouseMessage(UINT Msg, WPARAM Keys, int X, int Y) {
@@ -188,6 +184,24 @@ void TGraphicControl::VisibleChanged() {
 }
 
 void TGraphicControl::BoundsChanged() { Invalidate(); }
+
+// ---- TControlCanvas ----
+
+HDC TControlCanvas::BorrowHandle() {
+  TWinControl* Parent = FControl.Parent();
+  if (!Parent || !Parent->HandleAllocated()) return nullptr;
+  HDC DC = GetDC(Parent->WindowHandle());
+  if (!DC) return nullptr;
+  FBorrowedFrom = Parent->WindowHandle();
+  SetViewportOrgEx(DC, FControl.Left(), FControl.Top(), nullptr);
+  IntersectClipRect(DC, 0, 0, FControl.Width(), FControl.Height());
+  return DC;
+}
+
+void TControlCanvas::ReturnHandle(HDC DC) {
+  ReleaseDC(FBorrowedFrom, DC);
+  FBorrowedFrom = nullptr;
+}
 
 // ---- TWinControl ----
 
@@ -277,7 +291,7 @@ void TWinControl::AlignControls() {
   RECT Client = ClientRect();
   if (HandleAllocated()) GetClientRect(WindowHandle(), &Client);
   RECT Free = Client;
-  for (TAlign Kind : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
+  for (TAlign Kind : {TAlign::alTop, TAlign::alRight, TAlign::alClient}) {
     for (TControl* C : FControls) {
       if (C->Align() != Kind || !C->Visible()) continue;
       int W = C->Width(), H = C->Height();
@@ -286,14 +300,6 @@ void TWinControl::AlignControls() {
         case TAlign::alTop:
           New.bottom = Free.top + H;
           Free.top += H;
-          break;
-        case TAlign::alBottom:
-          New.top = Free.bottom - H;
-          Free.bottom -= H;
-          break;
-        case TAlign::alLeft:
-          New.right = Free.left + W;
-          Free.left += W;
           break;
         case TAlign::alRight:
           New.left = Free.right - W;
@@ -389,10 +395,11 @@ HBRUSH TWinControl::CtlColor(HDC DC) {
   return ColorBrush();
 }
 
-void TWinControl::EraseBackground(HDC DC) {
+bool TWinControl::DoEraseBackground(HDC DC) {
   RECT R;
   GetClientRect(WindowHandle(), &R);
   FillRect(DC, &R, ColorBrush());
+  return true;
 }
 
 void TWinControl::PaintHandler() {
@@ -431,10 +438,27 @@ void TWinControl::UpdateMouseControl(TGraphicControl* Control) {
   }
 }
 
+void TWinControl::CapturePointer(TGraphicControl* Control) {
+  if (!HandleAllocated()) return;
+  FCaptureControl = Control;
+  SetCapture(WindowHandle());
+}
+
+void TWinControl::ReleasePointer(TGraphicControl* Control) {
+  if (FCaptureControl != Control) return;
+  FCaptureControl = nullptr;
+  if (GetCapture() == WindowHandle()) ReleaseCapture();
+}
+
 bool TWinControl::RouteMouse(TMessage& Message) {
   POINT Point = {GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-  if (Message.Msg == WM_MOUSEMOVE) UpdateMouseControl(ControlAtPos(Point));
-  TControl* Target = FCaptureControl ? static_cast<TControl*>(FCaptureControl) : ControlAtPos(Point);
+  TGraphicControl* Under = ControlAtPos(Point);
+  if (FCaptureControl) {
+    RECT Bounds = FCaptureControl->BoundsRect();
+    Under = PtInRect(&Bounds, Point) ? FCaptureControl : nullptr;
+  }
+  if (Message.Msg == WM_MOUSEMOVE) UpdateMouseControl(Under);
+  TControl* Target = FCaptureControl ? static_cast<TControl*>(FCaptureControl) : Under;
   if (!Target) return false;
   UINT Msg = Message.Msg;
   if (Msg == WM_LBUTTONDBLCLK && !Target->AcceptsDoubleClicks()) Msg = WM_LBUTTONDOWN;
@@ -479,8 +503,7 @@ void TWinControl::WndProc(TMessage& Message) {
       // A system control paints its own background, with the brush of
       // WM_CTLCOLOR*.
       if (Superclassed()) break;
-      EraseBackground(reinterpret_cast<HDC>(Message.WParam));
-      Message.Result = 1;
+      Message.Result = DoEraseBackground(reinterpret_cast<HDC>(Message.WParam)) ? 1 : 0;
       return;
     case WM_PAINT:
       if (Superclassed()) break;

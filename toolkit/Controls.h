@@ -13,7 +13,7 @@
 
 class TWinControl;
 
-enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TAlign { alNone, alTop, alRight, alClient };
 
 constexpr int crDefault = 0;
 constexpr int crHandPoint = -21;
@@ -112,11 +112,30 @@ class TControl : public TComponent {
   int FCursor = crDefault;
 };
 
+class TGraphicControl;
+
+// A windowless control's canvas. During its parent's paint the parent
+// attaches the paint's context; outside it (a control that draws at once when
+// a property changes) each drawing call borrows the parent window's context,
+// with the origin on the control and clipped to its bounds.
+class TControlCanvas : public TCanvas {
+ public:
+  explicit TControlCanvas(TGraphicControl& Control) : FControl(Control) {}
+
+ protected:
+  HDC BorrowHandle() override;
+  void ReturnHandle(HDC DC) override;
+
+ private:
+  TGraphicControl& FControl;
+  HWND FBorrowedFrom = nullptr;  // not owned
+};
+
 // A control without a window of its own; its parent paints it, with the
 // canvas set on the parent's context, its origin and clipping on the control.
 class TGraphicControl : public TControl {
  public:
-  using TControl::TControl;
+  TGraphicControl(TComponent* AOwner) : TControl(AOwner), FCanvas(*this) {}
 
   TCanvas& Canvas() { return FCanvas; }
   // Called by the parent with the canvas ready.
@@ -132,7 +151,7 @@ class TGraphicControl : public TControl {
   void BoundsChanged() override;
 
  private:
-  TCanvas FCanvas;
+  TControlCanvas FCanvas;
 };
 
 // A control with a window of its own. The window is made when first needed,
@@ -182,7 +201,9 @@ class TWinControl : public TControl, public TWindowObject {
   virtual void ControlDestroying(TWinControl* Control);
 
   void WndProc(TMessage& Message) override;
-  void EraseBackground(HDC DC);
+  // The answer to WM_ERASEBKGND (not for system controls): fills the client
+  // area with Color and returns true (erased); returning false leaves it.
+  virtual bool DoEraseBackground(HDC DC);
 
   void BoundsChanged() override;
   void VisibleChanged() override;
@@ -196,12 +217,19 @@ class TWinControl : public TControl, public TWindowObject {
   void RemoveControl(TControl* Control);
   HBRUSH ColorBrush();
   void PaintHandler();
+  // The windowless children's share of the pointer in this window: the one
+  // that holds the capture (the window captures the pointer for it and hands
+  // it every movement, in its own coordinates) and the one under the
+  // pointer. While one holds the capture, no other counts as under the
+  // pointer: the holder alone sees it.
+  void CapturePointer(TGraphicControl* Control);
+  void ReleasePointer(TGraphicControl* Control);
   bool RouteMouse(TMessage& Message);
   void UpdateMouseControl(TGraphicControl* Control);
   bool SetCursorFor();
 
   std::vector<TControl*> FControls;            // not owned: the owner frees them
-  TGraphicControl* FCaptureControl = nullptr;  // not owned
+  TGraphicControl* FCaptureControl = nullptr;  // not owned: holds the capture
   TGraphicControl* FMouseControl = nullptr;    // not owned: under the pointer
   int FTabOrder = -1;
   bool FTabStop = false;

@@ -136,47 +136,10 @@ void TPanel::Paint(TCanvas& Canvas) {
 
 TBevel::TBevel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 50, 50); }
 
-void TBevel::SetShape(TBevelShape Value) {
-  if (Value == FShape) return;
-  FShape = Value;
-  Invalidate();
-}
-
-void TBevel::SetStyle(TBevelStyle Value) {
-  if (Value == FStyle) return;
-  FStyle = Value;
-  Invalidate();
-}
-
 void TBevel::Paint() {
-  // Lowered: the shadow first, the highlight beside it.
-  TColor First = FStyle == TBevelStyle::bsLowered ? clBtnShadow : clBtnHighlight;
-  TColor Second = FStyle == TBevelStyle::bsLowered ? clBtnHighlight : clBtnShadow;
-  const int W = Width(), H = Height();
-  TCanvas& C = Canvas();
-  switch (FShape) {
-    case TBevelShape::bsLeftLine:
-      C.Line(First, 0, 0, 0, H);
-      C.Line(Second, 1, 0, 1, H);
-      break;
-    case TBevelShape::bsRightLine:
-      C.Line(First, W - 2, 0, W - 2, H);
-      C.Line(Second, W - 1, 0, W - 1, H);
-      break;
-    case TBevelShape::bsTopLine:
-      C.Line(First, 0, 0, W, 0);
-      C.Line(Second, 0, 1, W, 1);
-      break;
-    case TBevelShape::bsBottomLine:
-      C.Line(First, 0, H - 2, W, H - 2);
-      C.Line(Second, 0, H - 1, W, H - 1);
-      break;
-    case TBevelShape::bsBox: {
-      RECT R = ClientRect();
-      DrawEdge(C.Handle(), &R, FStyle == TBevelStyle::bsLowered ? EDGE_ETCHED : EDGE_BUMP, BF_RECT);
-      break;
-    }
-  }
+  // Engraved: the shadow, the highlight beside it.
+  Canvas().Line(clBtnShadow, 0, 0, 0, Height());
+  Canvas().Line(clBtnHighlight, 1, 0, 1, Height());
 }
 
 // ---- TShape ----

@@ -97,23 +97,12 @@ class TPanel : public TWinControl {
   TPanelBevel FBevelOuter = TPanelBevel::bvRaised;
 };
 
-enum class TBevelShape { bsBox, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine };
-enum class TBevelStyle { bsLowered, bsRaised };
-
-// A windowless engraved line or box.
+// A windowless engraved vertical line along the control's left edge, as the
+// window's separators use it.
 class TBevel : public TGraphicControl {
  public:
   explicit TBevel(TComponent* AOwner);
-
-  TBevelShape Shape() const { return FShape; }
-  void SetShape(TBevelShape Value);
-  TBevelStyle Style() const { return FStyle; }
-  void SetStyle(TBevelStyle Value);
   void Paint() override;
-
- private:
-  TBevelShape FShape = TBevelShape::bsBox;
-  TBevelStyle FStyle = TBevelStyle::bsLowered;
 };
 
 // A windowless area filled with one colour.

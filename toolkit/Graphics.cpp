@@ -3,6 +3,7 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/Handles.h"
 
+#include <algorithm>
 #include <utility>
 
 COLORREF ColorToRGB(TColor Color) {
@@ -118,32 +119,75 @@ void TCanvas::SetHandle(HDC Value) {
 }
 
 void TCanvas::FillRect(const RECT& Rect) {
-  if (!FHandle || FBrushStyle == TBrushStyle::bsClear) return;
+  TDrawingDC DC(*this);
+  if (!DC.Get() || FBrushStyle == TBrushStyle::bsClear) return;
   TBrushHandle Brush(Platform().CreateSolidBrush(ColorToRGB(FBrushColor)));
-  ::FillRect(FHandle, &Rect, Brush.Get());
+  ::FillRect(DC.Get(), &Rect, Brush.Get());
 }
 
 int TCanvas::DrawTextRect(const std::string& Text, RECT& Rect, UINT Format) {
-  if (!FHandle) return 0;
+  TDrawingDC DC(*this);
+  if (!DC.Get()) return 0;
   // Selected for this call only: the font may change (and its GDI font be
   // deleted) before the next one.
-  TSelection Font(FHandle, FFont.Handle());
-  SetTextColor(FHandle, ColorToRGB(FFont.Color()));
+  TSelection Font(DC.Get(), FFont.Handle());
+  SetTextColor(DC.Get(), ColorToRGB(FFont.Color()));
   if (FBrushStyle == TBrushStyle::bsClear) {
-    SetBkMode(FHandle, TRANSPARENT);
+    SetBkMode(DC.Get(), TRANSPARENT);
   } else {
-    SetBkMode(FHandle, OPAQUE);
-    SetBkColor(FHandle, ColorToRGB(FBrushColor));
+    SetBkMode(DC.Get(), OPAQUE);
+    SetBkColor(DC.Get(), ColorToRGB(FBrushColor));
   }
-  return ::DrawTextA(FHandle, Text.c_str(), static_cast<int>(Text.size()), &Rect, Format);
+  return ::DrawTextA(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &Rect, Format);
 }
 
 void TCanvas::Line(TColor Color, int X1, int Y1, int X2, int Y2) {
-  if (!FHandle) return;
+  TDrawingDC DC(*this);
+  if (!DC.Get()) return;
   TPenHandle Pen(Platform().CreatePen(PS_SOLID, 1, ColorToRGB(Color)));
-  TSelection Selected(FHandle, Pen.Get());
-  MoveToEx(FHandle, X1, Y1, nullptr);
-  LineTo(FHandle, X2, Y2);
+  TSelection Selected(DC.Get(), Pen.Get());
+  MoveToEx(DC.Get(), X1, Y1, nullptr);
+  LineTo(DC.Get(), X2, Y2);
+}
+
+void TCanvas::Draw(int X, int Y, const TBitmap& Bitmap) {
+  TDrawingDC DC(*this);
+  if (!DC.Get() || Bitmap.Width() <= 0 || Bitmap.Height() <= 0) return;
+  BitBlt(DC.Get(), X, Y, Bitmap.Width(), Bitmap.Height(), Bitmap.Handle(), 0, 0, SRCCOPY);
+}
+
+// ---- TBitmap ----
+
+TBitmap::TBitmap() : FDC(Platform().CreateCompatibleDC(nullptr)) {
+  if (!FDC) throw Exception("Cannot create a memory device context");
+  FCanvas.SetHandle(FDC);
+}
+
+TBitmap::~TBitmap() {
+  FCanvas.SetHandle(nullptr);
+  SetSize(0, 0);
+  Platform().DeleteDC(FDC);
+}
+
+void TBitmap::SetSize(int AWidth, int AHeight) {
+  if (AWidth == FWidth && AHeight == FHeight) return;
+  if (FBitmap) {
+    // Out of the context before it goes: a selected bitmap cannot be deleted.
+    Platform().SelectObject(FDC, FOriginal);
+    Platform().DeleteObject(FBitmap);
+    FBitmap = nullptr;
+  }
+  FWidth = std::max(AWidth, 0);
+  FHeight = std::max(AHeight, 0);
+  if (FWidth == 0 || FHeight == 0) return;
+  // Compatible with the screen, not with the memory context (whose own
+  // bitmap is one monochrome pixel).
+  TWindowDC Screen(nullptr);
+  FBitmap = Platform().CreateCompatibleBitmap(Screen.Get(), FWidth, FHeight);
+  if (!FBitmap)
+    throw Exception("Cannot create a bitmap of " + std::to_string(FWidth) + " by " + std::to_string(FHeight) +
+                    " pixels");
+  FOriginal = Platform().SelectObject(FDC, FBitmap);
 }
 
 // ---- TBitmapResource ----

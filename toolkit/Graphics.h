@@ -88,15 +88,19 @@ class TIcon {
 
 enum class TBrushStyle { bsSolid, bsClear };
 
+class TBitmap;
+
 // Drawing on a device context. The context is attached from outside (a
 // paint's, a screen's) and never owned; the font and the brush are the
-// canvas's own, selected into the context by each call that uses them.
+// canvas's own, selected into the context by each call that uses them. A
+// canvas with no context attached may borrow one for each drawing call (a
+// windowless control's canvas does, outside its parent's paint).
 class TCanvas {
  public:
   TCanvas() = default;
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
-  ~TCanvas() { SetHandle(nullptr); }
+  virtual ~TCanvas() { SetHandle(nullptr); }
 
   HDC Handle() const { return FHandle; }
   // Attaches a context (none detaches); the context's state is restored on
@@ -116,13 +120,64 @@ class TCanvas {
   int DrawTextRect(const std::string& Text, RECT& Rect, UINT Format);
   // A line in a colour, from (X1, Y1) up to, not including, (X2, Y2).
   void Line(TColor Color, int X1, int Y1, int X2, int Y2);
+  // Copies a whole bitmap with its top-left corner at (X, Y).
+  void Draw(int X, int Y, const TBitmap& Bitmap);
+
+ protected:
+  // A context for one drawing call while none is attached, and its return;
+  // none: the call draws nothing.
+  virtual HDC BorrowHandle() { return nullptr; }
+  virtual void ReturnHandle(HDC) {}
 
  private:
+  // The attached context, or one borrowed for the scope of a drawing call.
+  class TDrawingDC {
+   public:
+    explicit TDrawingDC(TCanvas& Canvas)
+        : FCanvas(Canvas), FBorrowed(Canvas.FHandle ? nullptr : Canvas.BorrowHandle()) {}
+    ~TDrawingDC() {
+      if (FBorrowed) FCanvas.ReturnHandle(FBorrowed);
+    }
+    TDrawingDC(const TDrawingDC&) = delete;
+    TDrawingDC& operator=(const TDrawingDC&) = delete;
+    HDC Get() const { return FBorrowed ? FBorrowed : FCanvas.FHandle; }
+
+   private:
+    TCanvas& FCanvas;
+    HDC FBorrowed;
+  };
+
   HDC FHandle = nullptr;  // not owned
   int FSavedState = 0;
   TFont FFont;
   TColor FBrushColor = clWhite;
   TBrushStyle FBrushStyle = TBrushStyle::bsSolid;
+};
+
+// An off-screen bitmap compatible with the screen, with a canvas of its own.
+// A new size makes a new bitmap, whose content is blank (black).
+class TBitmap {
+ public:
+  TBitmap();
+  ~TBitmap();
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetWidth(int Value) { SetSize(Value, FHeight); }
+  void SetHeight(int Value) { SetSize(FWidth, Value); }
+  void SetSize(int AWidth, int AHeight);
+  // Drawing on the bitmap; its context is the bitmap's own memory context.
+  TCanvas& Canvas() { return FCanvas; }
+  HDC Handle() const { return FDC; }
+
+ private:
+  HDC FDC = nullptr;            // owned: the memory context
+  HBITMAP FBitmap = nullptr;    // owned; selected into FDC while it exists
+  HGDIOBJ FOriginal = nullptr;  // not owned: FDC's own bitmap, put back before FBitmap goes
+  int FWidth = 0, FHeight = 0;
+  TCanvas FCanvas;
 };
 
 // A context attached to a canvas for the owner's lifetime, detached at the

@@ -25,10 +25,6 @@ class TKVRTrayIcon : public TComponent {
 
   bool Active() const { return FActive; }
   void SetActive(bool Value);
-  // The component is never hosted by a form designer, so it never shows its
-  // icon at design time: setting this does nothing, and it reads false.
-  bool ShowDesigning() const { return false; }
-  void SetShowDesigning(bool) {}
 
   // The component's own picture. Loading an image straight into it makes no
   // shell call; SetIcon copies another picture and updates the shell.

@@ -40,12 +40,6 @@ TCheckBox* MakeCheckBox(TVintrelF* Form, TWinControl* Parent, int Left, int Top,
   return Box;
 }
 
-TBevel* MakeLine(TVintrelF* Form, TWinControl* Parent, int Left, int Top, int Width, int Height) {
-  auto* Bevel = Make<TBevel>(Form, Parent, Left, Top, Width, Height);
-  Bevel->SetShape(TBevelShape::bsLeftLine);
-  return Bevel;
-}
-
 void GiveHint(TControl* Control, const char* Hint) {
   Control->SetHint(Hint);
   Control->SetShowHint(true);
@@ -147,7 +141,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   sbtnSound = PageButton(70, "Sound", 2);
   sbtnAbout = PageButton(96, "About", 3);
   sbtnInfo->SetDown(true);
-  bevelSep01 = MakeLine(this, this, 60, 20, 3, 98);
+  bevelSep01 = Make<TBevel>(this, this, 60, 20, 3, 98);
 
   nbControls = Make<TNotebook>(this, this, 65, 20, 233, 98);
   TPage* PageState = nbControls->AddPage();
@@ -175,7 +169,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   sbtnStart->SetDown(true);
   sbtnStart->SetFlat(true);
   sbtnStart->OnClick = TNotifyEvent(this, &TVintrelF::miStartStopClick);
-  Bevel1 = MakeLine(this, panelStart, 0, 0, 3, 31);
+  Bevel1 = Make<TBevel>(this, panelStart, 0, 0, 3, 31);
   memoLog = Make<TMemo>(this, PageState, 0, 32, 233, 66);
   memoLog->SetAlign(TAlign::alClient);
   memoLog->SetReadOnly(true);
@@ -385,7 +379,7 @@ void TVintrelF::labelHttpClick(TObject*) {
 void TVintrelF::gimageCaptionMouseDown(TObject*, TMouseButton, TShiftState, int, int) {
   // The system's own move loop drags the window while the button is held.
   ReleaseCapture();
-  VintrelF->Perform(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+  Perform(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
 }
 
-void TVintrelF::gimageCaptionDblClick(TObject*) { VintrelF->DockToCorner(); }
+void TVintrelF::gimageCaptionDblClick(TObject*) { DockToCorner(); }

@@ -48,8 +48,6 @@ class TrayIconTest : public ::testing::Test {
 
 TEST_F(TrayIconTest, ActiveAddsOnceAndDestructionRemovesOnlyAShownIcon) {
   Tray->SetActive(false);
-  Tray->SetShowDesigning(true);
-  EXPECT_FALSE(Tray->ShowDesigning());
   EXPECT_TRUE(Calls().empty());
 
   Tray->SetActive(true);

@@ -130,8 +130,7 @@ TestForm* EveryControl() {
     Button->SetEnabled(Kind != 3);
     if (Kind == 4) Button->LoadGlyph("GLYPH_PLAY");
   }
-  auto* Line = Place<TBevel>(Form, Form, 260, 40, 3, 60);
-  Line->SetShape(TBevelShape::bsLeftLine);
+  Place<TBevel>(Form, Form, 260, 40, 3, 60);
   auto* Picture = Place<TImage>(Form, Form, 270, 40, 32, 32);
   Picture->Picture().LoadFromResource("CONNECT");
   Place<TShape>(Form, Form, 270, 80, 30, 10)->SetBrushColor(clMaroon);
@@ -185,7 +184,8 @@ TEST_F(ResourceTest, ManyPaintsOfEveryControlLeaveNoGdiObjectAndDeleteNothingSel
 
 SIZE_T PrivateBytes() {
   // What Wine reports: PagefileUsage (PrivateUsage reads 0 there).
-  PROCESS_MEMORY_COUNTERS Counters = {sizeof Counters};
+  PROCESS_MEMORY_COUNTERS Counters = {};
+  Counters.cb = sizeof Counters;
   GetProcessMemoryInfo(GetCurrentProcess(), &Counters, sizeof Counters);
   return Counters.PagefileUsage;
 }

@@ -1,7 +1,7 @@
 // The kept log's text rules: line ends made CR LF across read pieces, zero
 // bytes made blanks, and the newest lines split off for the log view.
 
-#include "ui/VintrelU.h"
+#include "monitor/LogFile.h"
 
 #include <gtest/gtest.h>
 
