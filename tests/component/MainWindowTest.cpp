@@ -124,11 +124,7 @@ class MainWindowTest : public vtest::MainWindowFixture {
     SendMessageA(Form->trayIcon->WindowHandle(), WM_TRAYICON, 0, WM_LBUTTONUP);
     PumpFor(50);
   }
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> Texts;
-    for (const vtest::BoxCall& Box : Recorder::Boxes()) Texts.push_back(Box.Text);
-    return Texts;
-  }
+  static std::vector<std::string> BoxTexts() { return Recorder::BoxTexts(); }
   HWND Focus() const { return GetFocus(); }
 
   LoopbackServer Server;

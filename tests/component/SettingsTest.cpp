@@ -26,11 +26,7 @@ class SettingsTest : public vtest::MainWindowFixture {
     }
     return Lines;
   }
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> Texts;
-    for (const vtest::BoxCall& Box : Recorder::Boxes()) Texts.push_back(Box.Text);
-    return Texts;
-  }
+  static std::vector<std::string> BoxTexts() { return Recorder::BoxTexts(); }
   // A state change as a probe result makes it: one log line.
   void Report(bool Connected) { Form->inetNotifyDownNotification(Form->inetNotify, Connected); }
 

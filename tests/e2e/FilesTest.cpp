@@ -1,6 +1,7 @@
 // What a run leaves behind: the log of the changes the user lived through and
 // the settings as they were set, in the program's folder.
 
+#include "tests/support/Desktop.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Program.h"
 #include "tests/support/TempDir.h"
@@ -13,6 +14,7 @@ using vtest::Answer;
 using vtest::LoopbackServer;
 using vtest::Program;
 using vtest::TempDir;
+using vtest::WaitUntil;
 
 TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
   LoopbackServer Server;
@@ -27,14 +29,14 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
   Vintrel.Start();
   HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
   ASSERT_NE(Window, nullptr);
-  ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+  // What the log view shows, line by line.
+  auto Shown = [&] { return TempDir::Lines(vtest::ChildText(Window, "TMemo")); };
+  ASSERT_TRUE(WaitUntil([&] { return Shown().size() == 1; }, 10000));
   Server.Down();
-  Sleep(2500);  // at least one probe finds nobody
+  ASSERT_TRUE(WaitUntil([&] { return Shown().size() == 2; }, 10000));  // a probe found nobody
   Server.SetAnswer(Answer::Error500);
   Server.Up();
-  size_t Seen = Server.RequestCount();
-  ASSERT_TRUE(Server.WaitForRequests(Seen + 1, 10000));
-  Sleep(300);
+  ASSERT_TRUE(WaitUntil([&] { return Shown().size() == 3; }, 10000));  // and one found it again
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);

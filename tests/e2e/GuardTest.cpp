@@ -17,25 +17,7 @@ using vtest::TempDir;
 using vtest::WaitUntil;
 
 // The message box a process shows, if any.
-HWND BoxOf(DWORD ProcessId) {
-  struct Search {
-    DWORD ProcessId;
-    HWND Found;
-  } S = {ProcessId, nullptr};
-  EnumWindows(
-      [](HWND Wnd, LPARAM Parameter) {
-        auto* Find = reinterpret_cast<Search*>(Parameter);
-        DWORD Owner = 0;
-        GetWindowThreadProcessId(Wnd, &Owner);
-        char Class[32] = "";
-        GetClassNameA(Wnd, Class, sizeof Class);
-        if (Owner != Find->ProcessId || lstrcmpA(Class, "#32770") != 0 || !IsWindowVisible(Wnd)) return TRUE;
-        Find->Found = Wnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&S));
-  return S.Found;
-}
+HWND BoxOf(DWORD ProcessId) { return vtest::WindowOf(ProcessId, "#32770", true); }
 
 std::string TextOf(HWND Window) {
   char Text[512] = "";
@@ -65,10 +47,8 @@ TEST(Guard, ASecondStartOfTheSameNameShowsTheMessageThenWakesTheFirstAndQuits) {
   ASSERT_TRUE(WaitUntil([&] { return (Box = BoxOf(Again.ProcessId())) != nullptr; }, 15000));
   EXPECT_EQ(TextOf(Box), "Probe");  // the default title, before the program sets its own
   EXPECT_EQ(TextOf(GetDlgItem(Box, 0xFFFF)), "Only one instance of Probe can be executed !");
-  // Nothing more happens while the box waits: no window yet, no files.
-  Sleep(300);
-  EXPECT_FALSE(Again.WaitForExit(0));
-  EXPECT_EQ(Again.WaitForWindow("TVintrelF", 0), nullptr);
+  // Nothing more happens while the box waits: no exit, no window, no files.
+  EXPECT_FALSE(WaitUntil([&] { return Again.WaitForExit(0) || Again.WaitForWindow("TVintrelF", 0); }, 300));
   EXPECT_EQ(Second.Read("Vintrel.ini"), IniBefore);
 
   PostMessageA(Box, WM_COMMAND, IDOK, 0);
@@ -127,8 +107,8 @@ TEST(Guard, TenStartsAtTheSameMomentLeaveOneRunning) {
     return Running() == 1;
   };
   ASSERT_TRUE(WaitUntil(AnswerBoxes, 60000)) << Running() << " copies run";
-  Sleep(1000);
-  EXPECT_EQ(Running(), 1);
+  // And it stays one.
+  EXPECT_FALSE(WaitUntil([&] { return Running() != 1; }, 1000));
   for (auto& Copy : Copies) {
     if (Copy->WaitForExit(0)) {
       EXPECT_EQ(Copy->ExitCode(), 0u);

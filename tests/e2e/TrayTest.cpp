@@ -79,17 +79,14 @@ TEST_F(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
   EXPECT_TRUE(WaitUntil([&] { return GetWindowRect(Window, &Docked) && Docked.right == Outer.right; }, 5000));
   EXPECT_EQ(Docked.bottom, Outer.bottom);
 
-  Sleep(600);  // not part of a double click
+  vtest::PastDoubleClick();
   ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Window); }, 5000));
 
   // Right click: Show, Stop, Close. A click elsewhere closes the menu, as
   // any menu closes; "c" chooses Close.
-  auto MenuShown = [] {
-    HWND Menu = FindWindowA("#32768", nullptr);
-    return Menu && IsWindowVisible(Menu);
-  };
-  Sleep(600);  // not a double click
+  auto MenuShown = [&] { return vtest::WindowOf(Vintrel.ProcessId(), "#32768", true) != nullptr; };
+  vtest::PastDoubleClick();
   ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 3"));
   ASSERT_TRUE(WaitUntil(MenuShown, 5000));
   ASSERT_TRUE(Xdotool("mousemove 600 400 click 1"));
@@ -109,7 +106,7 @@ TEST_F(Tray, ADoubleClickOnTheIconEndsWithTheWindowShownWhateverItWasBefore) {
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
     // The double click's second release must not hide it again.
     EXPECT_FALSE(WaitUntil(Hidden, 1500));
-    Sleep(600);  // the next double click is not part of this one
+    vtest::PastDoubleClick();
   }
 
   // A single click still hides it.

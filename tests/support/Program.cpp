@@ -16,6 +16,7 @@ std::string TestProgramFolder() {
 struct WindowSearch {
   DWORD ProcessId;
   const char* ClassName;
+  bool Shown;
   HWND Found;
 };
 
@@ -25,14 +26,21 @@ BOOL CALLBACK MatchWindow(HWND Wnd, LPARAM Parameter) {
   GetWindowThreadProcessId(Wnd, &Owner);
   char Class[256] = "";
   GetClassNameA(Wnd, Class, sizeof Class);
-  if (Owner == Search->ProcessId && lstrcmpA(Class, Search->ClassName) == 0) {
-    Search->Found = Wnd;
-    return FALSE;
-  }
-  return TRUE;
+  if (Owner != Search->ProcessId || lstrcmpA(Class, Search->ClassName) != 0) return TRUE;
+  if (Search->Shown && !IsWindowVisible(Wnd)) return TRUE;
+  Search->Found = Wnd;
+  return FALSE;
 }
 
 }  // namespace
+
+HWND WindowOf(DWORD ProcessId, const char* ClassName, bool Shown) {
+  WindowSearch Search = {ProcessId, ClassName, Shown, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+void PastDoubleClick() { Sleep(GetDoubleClickTime() + 50); }
 
 bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs) {
   const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
@@ -73,9 +81,7 @@ void Program::Start() {
 HWND Program::WaitForWindow(const char* ClassName, unsigned TimeoutMs) const {
   const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
   do {
-    WindowSearch Search = {FInfo.dwProcessId, ClassName, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&Search));
-    if (Search.Found) return Search.Found;
+    if (HWND Found = WindowOf(FInfo.dwProcessId, ClassName)) return Found;
     Sleep(20);
   } while (GetTickCount64() < Deadline);
   return nullptr;

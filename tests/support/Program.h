@@ -14,6 +14,14 @@ namespace vtest {
 // TimeoutMs has passed; returns Done().
 bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs);
 
+// Waits until the next click cannot count as part of a double click.
+void PastDoubleClick();
+
+// The first top-level window of a process with that class (shown ones only,
+// when Shown), or none: its main window, a message box ("#32770"), a menu
+// ("#32768").
+HWND WindowOf(DWORD ProcessId, const char* ClassName, bool Shown = false);
+
 class Program {
  public:
   // Copies Vintrel.exe (from beside the test program) into Folder as Name.

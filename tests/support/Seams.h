@@ -43,6 +43,12 @@ struct Recorder {
     static std::vector<BoxCall> Calls;
     return Calls;
   }
+  // The texts of the boxes shown, in order.
+  static std::vector<std::string> BoxTexts() {
+    std::vector<std::string> Texts;
+    for (const BoxCall& Box : Boxes()) Texts.push_back(Box.Text);
+    return Texts;
+  }
   static std::vector<SoundCall>& Sounds() {
     static std::vector<SoundCall> Calls;
     return Calls;

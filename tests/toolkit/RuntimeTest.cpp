@@ -1,0 +1,131 @@
+// The toolkit's run-time services: where an error raised inside a window
+// procedure goes, and how a worker's completion reaches the user-interface
+// thread, or does not, for an owner that is gone.
+
+#include "tests/support/Pump.h"
+#include "tests/support/Seams.h"
+#include "toolkit/Application.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+using vtest::PumpUntil;
+using vtest::Recorder;
+
+// A timer whose tick raises an error: the error leaves a window procedure.
+struct FailingTimer {
+  explicit FailingTimer(const char* Text) : Timer(nullptr) {
+    Timer.OnTimer = [Text](TObject*) { throw Exception(Text); };
+    Timer.SetInterval(10);  // armed now that it has a handler
+  }
+  TTimer Timer;
+};
+
+class RuntimeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Recorder::Install(); }
+  void TearDown() override {
+    // The application's own sink back.
+    SetHandlerErrorSink([](std::exception_ptr Error) { Application->QueueException(Error); });
+  }
+  vtest::ScopedPlatform Seam;
+};
+
+TEST_F(RuntimeTest, AnErrorInAWindowProcedureGoesToTheSinkOrElseToAnErrorBoxAtOnce) {
+  // The application's sink: the event loop shows it in the error box, with
+  // a full stop, the title as caption, and the handler that raised it ended.
+  {
+    FailingTimer Failing("The tick failed");
+    ASSERT_TRUE(PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
+    Failing.Timer.SetEnabled(false);
+  }
+  EXPECT_EQ(Recorder::Boxes()[0].Text, "The tick failed.");
+  EXPECT_EQ(Recorder::Boxes()[0].Caption, Application->Title());
+  EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+
+  // A sink of one's own gets the error itself.
+  std::vector<std::string> Caught;
+  SetHandlerErrorSink([&](std::exception_ptr Error) { Caught.push_back(ExceptionMessage(Error)); });
+  Recorder::Boxes().clear();
+  {
+    FailingTimer Failing("Caught here");
+    ASSERT_TRUE(PumpUntil([&] { return !Caught.empty(); }, 5000));
+    Failing.Timer.SetEnabled(false);
+  }
+  EXPECT_EQ(Caught[0], "Caught here");
+  EXPECT_TRUE(Recorder::Boxes().empty());
+
+  // No sink: never dropped, a plain error box at once.
+  SetHandlerErrorSink(nullptr);
+  {
+    FailingTimer Failing("Nobody listens");
+    ASSERT_TRUE(PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
+    Failing.Timer.SetEnabled(false);
+  }
+  EXPECT_EQ(Recorder::Boxes()[0].Text, "Nobody listens.");
+  EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+}
+
+// A worker that waits for a signal, then ends, and counts its freeing.
+class Worker : public TThread {
+ public:
+  Worker(HANDLE Go, std::atomic<int>& Freed) : FGo(Go), FFreed(Freed) { FreeOnTerminate = true; }
+  ~Worker() override { ++FFreed; }
+  std::atomic<DWORD> WorkerThread{0};
+
+ protected:
+  void Execute() override {
+    WaitForSingleObject(FGo, 10000);
+    WorkerThread = GetCurrentThreadId();
+  }
+
+ private:
+  HANDLE FGo;
+  std::atomic<int>& FFreed;
+};
+
+TEST_F(RuntimeTest, AWorkersCompletionRunsOnTheUserInterfaceThreadThenTheWorkerFreesItself) {
+  HANDLE Go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> Freed{0};
+  auto* W = new Worker(Go, Freed);
+  DWORD CompletionThread = 0, WorkerThread = 0;
+  int FreedAtCompletion = -1;
+  W->OnTerminate = [&](TObject* Sender) {
+    CompletionThread = GetCurrentThreadId();
+    WorkerThread = static_cast<Worker*>(Sender)->WorkerThread;
+    FreedAtCompletion = Freed;  // the worker still exists while this runs
+  };
+  W->Start();
+  SetEvent(Go);
+  ASSERT_TRUE(PumpUntil([&] { return Freed == 1; }, 5000));
+  EXPECT_EQ(CompletionThread, GetCurrentThreadId());
+  EXPECT_NE(WorkerThread, 0u);
+  EXPECT_NE(WorkerThread, GetCurrentThreadId());
+  EXPECT_EQ(FreedAtCompletion, 0);
+  CloseHandle(Go);
+}
+
+TEST_F(RuntimeTest, ACompletionForAnOwnerThatIsGoneIsDroppedAndTheWorkerStillFreesItself) {
+  HANDLE Go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> Freed{0};
+  bool Ran = false;
+  auto* Owner = new TComponent(nullptr);
+  auto* W = new Worker(Go, Freed);
+  W->OnTerminate = [&](TObject*) { Ran = true; };
+  W->Start();
+  // The owner goes, and lets its worker go first: the completion is cleared.
+  W->OnTerminate = TNotifyEvent();
+  delete Owner;
+  SetEvent(Go);
+  ASSERT_TRUE(PumpUntil([&] { return Freed == 1; }, 5000));
+  EXPECT_FALSE(Ran);
+  CloseHandle(Go);
+}
+
+}  // namespace
