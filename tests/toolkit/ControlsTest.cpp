@@ -62,18 +62,23 @@ class ControlsTest : public ::testing::Test {
   // delivers it.
   void Mouse(UINT Msg, int X, int Y, WPARAM Keys = 0) { SendMessageA(Form->Handle(), Msg, Keys, MAKELPARAM(X, Y)); }
   std::vector<std::string> Take() { return std::exchange(Log, {}); }
+  // A at 10,10 and B at 100,10 of the form, 50 by 20 each.
+  std::pair<Recording*, Recording*> TwoControls() {
+    auto* A = new Recording(Form, Log, "A");
+    A->SetBounds(10, 10, 50, 20);
+    A->SetParent(Form);
+    auto* B = new Recording(Form, Log, "B");
+    B->SetBounds(100, 10, 50, 20);
+    B->SetParent(Form);
+    return {A, B};
+  }
 
   TestForm* Form = nullptr;
   std::vector<std::string> Log;
 };
 
 TEST_F(ControlsTest, MouseMessagesReachTheWindowlessControlUnderThePointerInItsOwnCoordinates) {
-  auto* A = new Recording(Form, Log, "A");
-  A->SetBounds(10, 10, 50, 20);
-  A->SetParent(Form);
-  auto* B = new Recording(Form, Log, "B");
-  B->SetBounds(100, 10, 50, 20);
-  B->SetParent(Form);
+  auto [A, B] = TwoControls();
 
   Mouse(WM_MOUSEMOVE, 15, 12);
   EXPECT_EQ(Take(), (std::vector<std::string>{"A enter", "A move 5,2"}));
@@ -95,12 +100,7 @@ TEST_F(ControlsTest, MouseMessagesReachTheWindowlessControlUnderThePointerInItsO
 }
 
 TEST_F(ControlsTest, AControlHoldingTheCaptureAloneSeesThePointerUntilItLetsGo) {
-  auto* A = new Recording(Form, Log, "A");
-  A->SetBounds(10, 10, 50, 20);
-  A->SetParent(Form);
-  auto* B = new Recording(Form, Log, "B");
-  B->SetBounds(100, 10, 50, 20);
-  B->SetParent(Form);
+  auto [A, B] = TwoControls();
 
   Mouse(WM_MOUSEMOVE, 20, 20);
   Mouse(WM_LBUTTONDOWN, 20, 20, MK_LBUTTON);
