@@ -2,8 +2,11 @@
 // Wine (or Windows) against a loopback web server, and prints the results
 // as markdown on standard output; progress goes to standard error.
 
+#include "bench/MeasureCheck.h"
 #include "bench/Plan.h"
 #include "bench/ProbeCost.h"
+#include "bench/ServerProcess.h"
+#include "bench/Soak.h"
 #include "toolkit/Forms.h"
 
 #include <fcntl.h>
@@ -32,6 +35,7 @@ struct Section {
 
 const Section Sections[] = {
     {"probe", "Probe cost", bench::ProbeCostSection},
+    {"soak", "Resource counters and soak", bench::SoakSection},
 };
 
 // Each section is printed as soon as it is done, so a long run shows its
@@ -64,6 +68,9 @@ std::string Intro(const bench::Plan& P) {
 int main(int Argc, char** Argv) {
   // The report's lines end in LF, not in the CR LF of a text-mode stream.
   _setmode(_fileno(stdout), _O_BINARY);
+  // The helper roles of this program (ChildProcess.h).
+  if (Argc >= 2 && std::string(Argv[1]) == bench::SpinArgument) return bench::RunSpinChild();
+  if (Argc >= 2 && std::string(Argv[1]) == bench::ServeArgument) return bench::RunServerChild();
   std::string Error;
   const std::optional<bench::Plan> P = bench::ParsePlan(Argc, Argv, Error);
   if (!P) {
