@@ -2,6 +2,7 @@
 // Wine (or Windows) against a loopback web server, and prints the results
 // as markdown on standard output; progress goes to standard error.
 
+#include "bench/AnswerTimes.h"
 #include "bench/MeasureCheck.h"
 #include "bench/Plan.h"
 #include "bench/ProbeCost.h"
@@ -35,6 +36,7 @@ struct Section {
 
 const Section Sections[] = {
     {"probe", "Probe cost", bench::ProbeCostSection},
+    {"answer", "Window answer times", bench::AnswerTimesSection},
     {"soak", "Resource counters and soak", bench::SoakSection},
 };
 
