@@ -3,6 +3,7 @@
 // as markdown on standard output; progress goes to standard error.
 
 #include "bench/AnswerTimes.h"
+#include "bench/CpuUse.h"
 #include "bench/MeasureCheck.h"
 #include "bench/Plan.h"
 #include "bench/ProbeCost.h"
@@ -38,6 +39,7 @@ const Section Sections[] = {
     {"probe", "Probe cost", bench::ProbeCostSection},
     {"answer", "Window answer times", bench::AnswerTimesSection},
     {"soak", "Resource counters and soak", bench::SoakSection},
+    {"cpu", "CPU use", bench::CpuUseSection},
 };
 
 // Each section is printed as soon as it is done, so a long run shows its
