@@ -9,6 +9,7 @@
 #include "bench/ProbeCost.h"
 #include "bench/ServerProcess.h"
 #include "bench/Soak.h"
+#include "bench/StartAndClose.h"
 #include "toolkit/Forms.h"
 
 #include <fcntl.h>
@@ -40,6 +41,7 @@ const Section Sections[] = {
     {"answer", "Window answer times", bench::AnswerTimesSection},
     {"soak", "Resource counters and soak", bench::SoakSection},
     {"cpu", "CPU use", bench::CpuUseSection},
+    {"start", "Start and close", bench::StartAndCloseSection},
 };
 
 // Each section is printed as soon as it is done, so a long run shows its
