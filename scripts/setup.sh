@@ -1,5 +1,5 @@
-# Shared by scripts/run and scripts/test: installs what is missing, then
-# configures and builds. Sourced, not run.
+# Shared by the scripts (run, test, screenshots, bench): installs what is
+# missing, then configures and builds. Sourced, not run.
 
 VINTREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VINTREL_BUILD=${VINTREL_BUILD:-$VINTREL_ROOT/build}
@@ -29,11 +29,13 @@ install_missing() {
   "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Configures, then builds everything, or only the targets given
+# (build_vintrel --target vintrel_bench).
 build_vintrel() {
   cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" \
     -DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$VINTREL_BUILD" -j "$(nproc)"
+  cmake --build "$VINTREL_BUILD" -j "$(nproc)" "$@"
 }
 
 # Wine settings for everything the scripts start: a private prefix under the
