@@ -1,5 +1,5 @@
-# Shared by scripts/run and scripts/test: installs what is missing, then
-# configures and builds. Sourced, not run.
+# Shared by the scripts (run, test, screenshots, bench): installs what is
+# missing, then configures and builds. Sourced, not run.
 
 VINTREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VINTREL_BUILD=${VINTREL_BUILD:-$VINTREL_ROOT/build}

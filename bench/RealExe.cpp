@@ -1,0 +1,58 @@
+#include "bench/RealExe.h"
+
+#include "bench/Clock.h"
+#include "tests/support/Desktop.h"
+
+namespace bench {
+
+namespace {
+
+std::string SettingsText(const ExeSettings& Settings) {
+  return "[config]\r\nurl=" + Settings.Url + "\r\ninterval=" + std::to_string(Settings.IntervalSeconds) +
+         "\r\n[sound]\r\nconnect.sound=0\r\ndisconnect.sound=0\r\n[log]\r\nstore.log=" +
+         (Settings.KeepLog ? "1" : "0") + "\r\n";
+}
+
+}  // namespace
+
+std::optional<double> AnswerMs(HWND Window, unsigned LimitMs) {
+  DWORD_PTR Result = 0;
+  const double Start = NowMs();
+  if (!SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, LimitMs, &Result)) return std::nullopt;
+  return NowMs() - Start;
+}
+
+RealExe::RealExe(const ExeSettings& Settings) : FProgram(FDir.Path()) {
+  FDir.Write("Vintrel.ini", SettingsText(Settings));
+  if (Settings.KeepLog) FDir.Write("Vintrel.log", Settings.Log);
+}
+
+double RealExe::Start() {
+  const double Started = NowMs();
+  FProgram.Start();
+  FQuery.Reset(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, FProgram.ProcessId()));
+  return Started;
+}
+
+HWND RealExe::WaitForWindow(unsigned TimeoutMs) const { return FProgram.WaitForWindow("TVintrelF", TimeoutMs); }
+
+std::optional<double> RealExe::Close(HWND Window, unsigned TimeoutMs) {
+  const double Start = NowMs();
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  if (!FProgram.WaitForExit(TimeoutMs)) return std::nullopt;
+  return NowMs() - Start;
+}
+
+bool RealExe::Running() const { return !FProgram.WaitForExit(0); }
+
+std::string RealExe::Marker() const {
+  const std::string& Folder = FDir.Path();  // ends in a backslash
+  const std::size_t Start = Folder.find_last_of('\\', Folder.size() - 2) + 1;
+  return Folder.substr(Start, Folder.size() - 1 - Start);
+}
+
+long long RealExe::LogLines(HWND Window) const {
+  return static_cast<long long>(vtest::TempDir::Lines(vtest::ChildText(Window, "TMemo")).size());
+}
+
+}  // namespace bench

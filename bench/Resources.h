@@ -1,0 +1,37 @@
+#pragma once
+// Counters of a process's resources, each read in a way that also works
+// under Wine, where GetProcessHandleCount, GetGuiResources and
+// PROCESS_MEMORY_COUNTERS_EX::PrivateUsage all read 0. Each returns -1 when
+// its source cannot be read at all. MeasureCheck tells whether a counter
+// really moves.
+
+#include <windows.h>
+
+#include <functional>
+
+namespace bench {
+
+// Entries of process Pid in the system handle list
+// (NtQuerySystemInformation, extended list, else the classic one).
+long long HandleCount(DWORD Pid);
+
+// Live entries of this process's GDI handle table (the PEB's
+// GdiSharedHandleTable). Wine keeps one table per process and leaves the
+// owner field 0; Windows shares it and fills the owner, so both are counted.
+long long GdiObjectCount();
+
+// Windows of process Pid: top-level, message-only, and all their descendants.
+long long WindowCount(DWORD Pid);
+
+// Threads of process Pid, from a Toolhelp snapshot.
+long long ThreadCount(DWORD Pid);
+
+// Calls Visit with the id of each thread of process Pid (Toolhelp
+// snapshot); false when no snapshot could be taken.
+bool ForEachThread(DWORD Pid, const std::function<void(DWORD ThreadId)>& Visit);
+
+// PROCESS_MEMORY_COUNTERS::PagefileUsage: committed private memory on
+// Windows; resident anonymous memory plus swap under Wine.
+long long PrivateBytes(HANDLE Process);
+
+}  // namespace bench
