@@ -85,6 +85,13 @@ void TControl::SetColor(TColor Value) {
   ColorChanged();
 }
 
+bool TControl::FormActive() const {
+  const TControl* Top = this;
+  while (Top->FParent) Top = Top->FParent;
+  auto* Window = dynamic_cast<const TWinControl*>(Top);
+  return Window && Window->ActiveFlag();
+}
+
 void TControl::Invalidate() {
   if (FParent && FParent->HandleAllocated()) {
     RECT R = BoundsRect();
@@ -440,8 +447,11 @@ void TWinControl::UpdateMouseControl(TGraphicControl* Control) {
 
 void TWinControl::CapturePointer(TGraphicControl* Control) {
   if (!HandleAllocated()) return;
+  // Taking the capture first: the window that loses it (maybe this one, when
+  // another of its controls held it) hears WM_CAPTURECHANGED before the new
+  // holder is set.
+  if (GetCapture() != WindowHandle()) SetCapture(WindowHandle());
   FCaptureControl = Control;
-  SetCapture(WindowHandle());
 }
 
 void TWinControl::ReleasePointer(TGraphicControl* Control) {
@@ -534,7 +544,8 @@ void TWinControl::WndProc(TMessage& Message) {
       UpdateMouseControl(nullptr);
       break;
     case WM_CAPTURECHANGED:
-      FCaptureControl = nullptr;
+      // Lost to another window: no control here holds it any more.
+      if (reinterpret_cast<HWND>(Message.LParam) != WindowHandle()) FCaptureControl = nullptr;
       break;
     default:
       if (IsMouseMessage(Message.Msg) && !Superclassed()) {

@@ -56,6 +56,10 @@ class TControl : public TComponent {
   int Cursor() const { return FCursor; }
   void SetCursor(int Value) { FCursor = Value; }
 
+  // Whether the top-level window the control sits in is the active window
+  // (a form's active flag); false for a control on no form.
+  bool FormActive() const;
+
   // Asks for the control's area to be painted again.
   virtual void Invalidate();
   // Runs the click: OnClick when set.
@@ -173,6 +177,9 @@ class TWinControl : public TControl, public TWindowObject {
   void SetTabOrder(int Value) { FTabOrder = Value; }
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool Value);
+  // For a top-level window: whether it is the active window. A form keeps
+  // this flag; other windows are never active themselves.
+  virtual bool ActiveFlag() const { return false; }
 
   virtual void SetFocus();
   bool CanFocus() const;

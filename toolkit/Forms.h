@@ -52,6 +52,7 @@ class TCustomForm : public TWinControl {
   TFormHost* Host() const { return dynamic_cast<TFormHost*>(Owner()); }
   // Whether the form's window is the active window.
   bool Active() const { return FActive; }
+  bool ActiveFlag() const override { return FActive; }
   // The control that has, or last had, the focus within the form.
   TWinControl* ActiveControl() const { return FActiveControl; }
   // A control of the form received the focus: the one that had it is told

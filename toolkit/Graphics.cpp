@@ -138,7 +138,7 @@ int TCanvas::DrawTextRect(const std::string& Text, RECT& Rect, UINT Format) {
     SetBkMode(DC.Get(), OPAQUE);
     SetBkColor(DC.Get(), ColorToRGB(FBrushColor));
   }
-  return ::DrawTextA(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &Rect, Format);
+  return Platform().DrawTextA(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &Rect, Format);
 }
 
 void TCanvas::Line(TColor Color, int X1, int Y1, int X2, int Y2) {

@@ -20,30 +20,11 @@ std::string RealExePath() {
 
 TPlatform& Platform() {
   static TPlatform table = {
-      ::Shell_NotifyIconA,
-      ::PlaySoundA,
-      ::ShellExecuteA,
-      ::MessageBoxA,
-      ::GetOpenFileNameA,
-      ::OutputDebugStringA,
-      ::InternetOpenA,
-      ::InternetOpenUrlA,
-      ::InternetCloseHandle,
-      ::InternetSetOptionA,
-      ::GetSystemMetrics,
-      ::SelectObject,
-      ::DeleteObject,
-      ::CreateCompatibleDC,
-      ::DeleteDC,
-      ::CreateSolidBrush,
-      ::CreatePatternBrush,
-      ::CreatePen,
-      ::CreateFontIndirectA,
-      ::CreateCompatibleBitmap,
-      ::CreateBitmap,
-      ::LoadImageA,
-      ::SystemParametersInfoA,
-      RealExePath,
+      ::Shell_NotifyIconA,  ::PlaySoundA,         ::ShellExecuteA,    ::MessageBoxA,           ::GetOpenFileNameA,
+      ::OutputDebugStringA, ::InternetOpenA,      ::InternetOpenUrlA, ::InternetCloseHandle,   ::InternetSetOptionA,
+      ::GetSystemMetrics,   ::SelectObject,       ::DeleteObject,     ::CreateCompatibleDC,    ::DeleteDC,
+      ::CreateSolidBrush,   ::CreatePatternBrush, ::CreatePen,        ::CreateFontIndirectA,   ::CreateCompatibleBitmap,
+      ::CreateBitmap,       ::LoadImageA,         ::DrawTextA,        ::SystemParametersInfoA, RealExePath,
   };
   return table;
 }

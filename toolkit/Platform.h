@@ -35,6 +35,9 @@ struct TPlatform {
   HBITMAP(WINAPI* CreateCompatibleBitmap)(HDC, int, int);
   HBITMAP(WINAPI* CreateBitmap)(int, int, UINT, UINT, const void*);
   HANDLE(WINAPI* LoadImageA)(HINSTANCE, LPCSTR, UINT, int, int, UINT);
+  // Every text the canvas draws or measures: a test sees each call's text,
+  // rectangle, flags and colour.
+  int(WINAPI* DrawTextA)(HDC, LPCSTR, int, LPRECT, UINT);
   BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
   // Full path of the running executable, as the system reports it.
   std::string (*ExePath)();
