@@ -110,11 +110,13 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   gimageCaption->SetBrushColor(clMaroon);
   gimageCaption->OnMouseDown = TMouseEvent(this, &TVintrelF::gimageCaptionMouseDown);
   gimageCaption->OnDblClick = TNotifyEvent(this, &TVintrelF::gimageCaptionDblClick);
-  labelCaption = Make<TLabel>(this, ipanelCaption, 2, 3, 145, 14);
+  labelCaption = Make<TKVRLabel>(this, ipanelCaption, 2, 3, 145, 14);
   labelCaption->SetCaption("Vintrel - 2.1");
   labelCaption->Font().SetStyle(fsBold);
   labelCaption->Font().SetColor(clWhite);
   labelCaption->SetTransparent(true);
+  labelCaption->SetShowShadow(true);
+  labelCaption->SetColorShadow(clBlack);
   labelCaption->OnMouseDown = TMouseEvent(this, &TVintrelF::gimageCaptionMouseDown);
   labelCaption->OnDblClick = TNotifyEvent(this, &TVintrelF::gimageCaptionDblClick);
   sbtnMinimize = Make<TSpeedButton>(this, ipanelCaption, 264, 3, 16, 14);
@@ -231,27 +233,35 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   imgConnect = StatePicture(0, 0, "CONNECT");
   imgDisconnect = StatePicture(200, 0, "DISCONNECT");
   imgPause = StatePicture(0, 32, "PAUSE");
-  labelName = Make<TLabel>(this, PageAbout, 44, 8, 148, 17);
+  // The About page's lines, each with its (white) shadow.
+  labelName = Make<TKVRLabel>(this, PageAbout, 44, 8, 148, 17);
   labelName->SetCaption("Vintrel");
   labelName->Font().SetName("Verdana");
   labelName->Font().SetHeight(13);
   labelName->Font().SetStyle(fsBold);
   labelName->Font().SetColor(clMaroon);
   labelName->Font().SetCharset(RUSSIAN_CHARSET);
-  labelVersion = Make<TLabel>(this, PageAbout, 56, 36, 120, 14);
+  labelName->SetShowShadow(true);
+  labelVersion = Make<TKVRLabel>(this, PageAbout, 56, 36, 120, 14);
   labelVersion->SetCaption("Version: 2.1 (11.02.2002)");
   labelVersion->Font().SetCharset(RUSSIAN_CHARSET);
   labelVersion->SetTransparent(true);
-  llabelCopyright = Make<TLabel>(this, PageAbout, 20, 60, 192, 14);
+  labelVersion->SetShowShadow(true);
+  llabelCopyright = Make<TKVRLabel>(this, PageAbout, 20, 60, 192, 14);
   llabelCopyright->SetAutoSize(false);
   llabelCopyright->SetAlignment(TAlignment::taCenter);
   llabelCopyright->SetCaption(CopyrightLine);
   llabelCopyright->Font().SetCharset(RUSSIAN_CHARSET);
   llabelCopyright->SetTransparent(true);
-  labelHttp = Make<TLabel>(this, PageAbout, 59, 80, 115, 14);
+  llabelCopyright->SetShowShadow(true);
+  // The web address: a link that underlines itself under the pointer.
+  labelHttp = Make<TKVRActiveLabel>(this, PageAbout, 59, 80, 115, 14);
   labelHttp->SetCaption(ProductURL);
-  labelHttp->SetCursor(crHandPoint);
   labelHttp->Font().SetStyle(fsBold);
+  labelHttp->SetShowShadow(true);
+  labelHttp->SetCursorActive(true);
+  labelHttp->SetColorActive(clBlack);
+  labelHttp->SetLabelStyle(alsInternet);
   labelHttp->OnClick = TNotifyEvent(this, &TVintrelF::labelHttpClick);
   nbControls->SetPageIndex(3);
 }

@@ -3,6 +3,7 @@
 // bottom-right corner of the work area, shown and hidden from the
 // notification-area icon. It owns every component of the program.
 
+#include "controls/ExLabel.h"
 #include "monitor/INet.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
@@ -51,7 +52,7 @@ class TVintrelF : public TCustomForm {
   TMenuItem* miClose;
   TPanel* ipanelCaption;
   TShape* gimageCaption;
-  TLabel* labelCaption;
+  TKVRLabel* labelCaption;
   TSpeedButton* sbtnInfo;
   TSpeedButton* sbtnSound;
   TSpeedButton* sbtnConfig;
@@ -81,10 +82,10 @@ class TVintrelF : public TCustomForm {
   TPanel* panelStart;
   TSpeedButton* sbtnStart;
   TMemo* memoLog;
-  TLabel* labelName;
-  TLabel* labelVersion;
-  TLabel* llabelCopyright;
-  TLabel* labelHttp;
+  TKVRLabel* labelName;
+  TKVRLabel* labelVersion;
+  TKVRLabel* llabelCopyright;
+  TKVRActiveLabel* labelHttp;
   TBevel* Bevel1;
   TCheckBox* cbSaveLog;
 

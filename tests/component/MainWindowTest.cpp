@@ -383,6 +383,36 @@ TEST_F(MainWindowTest, SoundButtonsPreviewAndChooseTheFieldsFile) {
   EXPECT_EQ(DialogAnswer::SeenFile(), "keep.wav");
 }
 
+TEST_F(MainWindowTest, TheTitleAndTheAboutLinesAreShadowedAndTheAddressUnderlinesItselfUnderThePointer) {
+  EXPECT_TRUE(Form->labelCaption->ShowShadow());
+  EXPECT_EQ(Form->labelCaption->ColorShadow(), clBlack);
+  EXPECT_EQ(Form->labelCaption->Font().Color(), clWhite);
+  EXPECT_TRUE(Form->labelCaption->Transparent());
+  for (TKVRLabel* About : {Form->labelName, Form->labelVersion, Form->llabelCopyright}) {
+    EXPECT_TRUE(About->ShowShadow()) << About->Caption();
+    EXPECT_EQ(About->ColorShadow(), clWhite) << About->Caption();
+  }
+  TKVRActiveLabel* Link = Form->labelHttp;
+  EXPECT_EQ(Link->LabelStyle(), alsInternet);
+  EXPECT_EQ(Link->ColorActive(), clBlack);
+  EXPECT_EQ(Link->Cursor(), crHandPoint);
+  EXPECT_TRUE(Link->ShowShadow());
+
+  // Shown, in front and active, on the About page: the pointer over the
+  // address underlines it; moved away, the underline goes.
+  ShowWindowFromTray();
+  ClickAt(Form->sbtnAbout);
+  ASSERT_EQ(Form->nbControls->PageIndex(), 3);
+  SendMessageA(Form->WindowHandle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  HWND Page = Link->Parent()->Handle();
+  SendMessageA(Page, WM_MOUSEMOVE, 0, MAKELPARAM(Link->Left() + 5, Link->Top() + 5));
+  EXPECT_TRUE(Link->Font().Style() & fsUnderline);
+  EXPECT_EQ(Link->Font().Color(), clBlack);
+  SendMessageA(Page, WM_MOUSEMOVE, 0, MAKELPARAM(Link->Left() + 5, Link->Top() + Link->Height() + 5));
+  EXPECT_FALSE(Link->Font().Style() & fsUnderline);
+  EXPECT_EQ(Link->Font().Color(), clWindowText);
+}
+
 TEST_F(MainWindowTest, TheAboutLinkOpensItsCaptionWithTheShell) {
   ShowWindowFromTray();
   ClickAt(Form->sbtnAbout);

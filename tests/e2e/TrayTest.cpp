@@ -3,6 +3,7 @@
 
 #include "tests/support/Desktop.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Picture.h"
 #include "tests/support/Program.h"
 #include "tests/support/TempDir.h"
 
@@ -112,6 +113,50 @@ TEST_F(Tray, ADoubleClickOnTheIconEndsWithTheWindowShownWhateverItWasBefore) {
   // A single click still hides it.
   ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
   EXPECT_TRUE(WaitUntil(Hidden, 5000));
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+}
+
+TEST_F(Tray, TheTitleShowsItsShadowAndTheAboutAddressUnderlinesItselfUnderThePointer) {
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
+  POINT Origin = {0, 0};
+  ClientToScreen(Window, &Origin);
+  auto Screen = [&](int X, int Y) { return POINT{Origin.x + X, Origin.y + Y}; };
+
+  // The title, read off the screen: white letters, and black one pixel right
+  // and down of them.
+  vtest::Picture Title(145, 14);
+  const COLORREF White = RGB(255, 255, 255), Black = RGB(0, 0, 0);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        Title.CopyScreen(Origin.x + 2, Origin.y + 3);
+        return Title.Count(White) > 20;
+      },
+      5000));
+  int Shadowed = 0;
+  for (int Y = 0; Y < 13; ++Y)
+    for (int X = 0; X < 144; ++X) Shadowed += Title.At(X, Y) == White && Title.At(X + 1, Y + 1) == Black;
+  EXPECT_GT(Shadowed, 10);
+
+  // The About page's address: the pointer over it underlines it, and the
+  // underline goes when the pointer does.
+  ASSERT_TRUE(Xdotool("mousemove " + At(Screen(29, 106)) + " click 1"));
+  auto DarkInLink = [&] {
+    vtest::Picture Link(115, 16);
+    Link.CopyScreen(Origin.x + 124, Origin.y + 100);
+    return Link.Count(Black);
+  };
+  ASSERT_TRUE(WaitUntil([&] { return DarkInLink() > 20; }, 5000));
+  const int Plain = DarkInLink();
+  ASSERT_TRUE(Xdotool("mousemove " + At(Screen(124 + 30, 100 + 6))));
+  EXPECT_TRUE(WaitUntil([&] { return DarkInLink() > Plain + 30; }, 5000)) << Plain << " " << DarkInLink();
+  // Away over the page (under Wine a capturing window hears no move once the
+  // pointer is over no window of Wine's at all).
+  ASSERT_TRUE(Xdotool("mousemove " + At(Screen(124 + 30, 60))));
+  EXPECT_TRUE(WaitUntil([&] { return DarkInLink() <= Plain + 5; }, 5000)) << Plain << " " << DarkInLink();
+
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
