@@ -3,6 +3,7 @@
 // into a memory bitmap and read back pixel by pixel, and the alignment of
 // controls in a panel.
 
+#include "tests/support/Picture.h"
 #include "tests/support/Pump.h"
 #include "toolkit/Application.h"
 #include "toolkit/Buttons.h"
@@ -130,28 +131,7 @@ TEST_F(ControlsTest, AControlHoldingTheCaptureAloneSeesThePointerUntilItLetsGo) 
   EXPECT_TRUE(Take().empty());
 }
 
-// A bitmap of Width by Height filled with white, to draw a control into.
-struct Picture {
-  Picture(int Width, int Height) {
-    Bitmap.SetSize(Width, Height);
-    RECT All = {0, 0, Width, Height};
-    FillRect(Bitmap.Handle(), &All, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  void Draw(TGraphicControl& Control) {
-    TCanvasHandle Attached(Control.Canvas(), Bitmap.Handle());
-    Control.Paint();
-  }
-  COLORREF At(int X, int Y) const { return GetPixel(Bitmap.Handle(), X, Y); }
-  // How many pixels of the area have the colour.
-  int Count(COLORREF Color, RECT Area) const {
-    int N = 0;
-    for (int Y = Area.top; Y < Area.bottom; ++Y)
-      for (int X = Area.left; X < Area.right; ++X) N += At(X, Y) == Color;
-    return N;
-  }
-  RECT All() const { return {0, 0, Bitmap.Width(), Bitmap.Height()}; }
-  TBitmap Bitmap;
-};
+using vtest::Picture;
 
 TEST_F(ControlsTest, ALabelDrawsItsTextInItsFontColourOnItsBackgroundAndADisabledOneEngraved) {
   const COLORREF Red = RGB(255, 0, 0), Face = GetSysColor(COLOR_BTNFACE);
