@@ -3,6 +3,8 @@
 // bottom-right corner of the work area, shown and hidden from the
 // notification-area icon. It owns every component of the program.
 
+#include "controls/ExImage.h"
+#include "controls/ExPanel.h"
 #include "monitor/INet.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
@@ -49,8 +51,8 @@ class TVintrelF : public TCustomForm {
   TMenuItem* miStartStop;
   TMenuItem* miSep;
   TMenuItem* miClose;
-  TPanel* ipanelCaption;
-  TShape* gimageCaption;
+  TKVRPanel* ipanelCaption;
+  TKVRGradientImage* gimageCaption;
   TLabel* labelCaption;
   TSpeedButton* sbtnInfo;
   TSpeedButton* sbtnSound;
