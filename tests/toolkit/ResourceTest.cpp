@@ -36,7 +36,7 @@ T* Place(TCustomForm* Form, TWinControl* Parent, int Left, int Top, int Width, i
 // differently: enabled and disabled labels (a disabled one changes its
 // font's colour twice per paint), flat and raised buttons, down ones, one
 // with a glyph, a panel with a caption and a bevel, edits, a memo, a check
-// box, a picture, a shape and pages.
+// box, a picture and pages.
 TestForm* EveryControl() {
   auto* Form = new TestForm(Application);
   Form->SetBounds(40, 40, 320, 240);
@@ -69,7 +69,6 @@ TestForm* EveryControl() {
   Place<TBevel>(Form, Form, 260, 40, 3, 60);
   auto* Picture = Place<TImage>(Form, Form, 270, 40, 32, 32);
   Picture->Picture().LoadFromResource("CONNECT");
-  Place<TShape>(Form, Form, 270, 80, 30, 10)->SetBrushColor(clMaroon);
   Place<TEdit>(Form, Form, 4, 120, 100, 21)->SetText("edit");
   Place<TCheckBox>(Form, Form, 110, 120, 100, 17)->SetCaption("Check");
   auto* Memo = Place<TMemo>(Form, Form, 4, 150, 200, 60);
