@@ -24,21 +24,32 @@ TFileHandle OpenFile(const std::string& Path, DWORD Access, DWORD Share, DWORD D
 }  // namespace
 
 void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
-  for (char C : Piece) {
+  // Runs of ordinary characters go in whole; only line ends and zero bytes
+  // are looked at one by one.
+  auto Ordinary = [](char C) { return C != '\r' && C != '\n' && C != '\0'; };
+  size_t At = 0;
+  while (At < Piece.size()) {
+    size_t Next = At;
+    while (Next < Piece.size() && Ordinary(Piece[Next])) ++Next;
+    if (Next > At) {
+      Log.append(Piece.data() + At, Next - At);
+      AfterCR = false;
+      At = Next;
+      continue;
+    }
+    const char C = Piece[At++];
     if (C == '\n' && AfterCR) {
       AfterCR = false;  // the LF of a CR LF already written
       continue;
     }
     AfterCR = C == '\r';
-    if (C == '\r' || C == '\n') {
-      Log += "\r\n";
-    } else if (C == '\0') {
+    if (C == '\0') {
       // A power loss leaves zero-filled stretches in a file. The log view's
       // text would end at the first of them, and everything after it would
       // be lost when the log is written back: each becomes a blank.
       Log += ' ';
     } else {
-      Log += C;
+      Log += "\r\n";
     }
   }
 }

@@ -141,19 +141,3 @@ void TBevel::Paint() {
   Canvas().Line(clBtnShadow, 0, 0, 0, Height());
   Canvas().Line(clBtnHighlight, 1, 0, 1, Height());
 }
-
-// ---- TShape ----
-
-TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 65); }
-
-void TShape::SetBrushColor(TColor Value) {
-  if (Value == FBrushColor) return;
-  FBrushColor = Value;
-  Invalidate();
-}
-
-void TShape::Paint() {
-  Canvas().SetBrushStyle(TBrushStyle::bsSolid);
-  Canvas().SetBrushColor(FBrushColor);
-  Canvas().FillRect(ClientRect());
-}

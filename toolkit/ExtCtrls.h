@@ -104,16 +104,3 @@ class TBevel : public TGraphicControl {
   explicit TBevel(TComponent* AOwner);
   void Paint() override;
 };
-
-// A windowless area filled with one colour.
-class TShape : public TGraphicControl {
- public:
-  explicit TShape(TComponent* AOwner);
-
-  TColor BrushColor() const { return FBrushColor; }
-  void SetBrushColor(TColor Value);
-  void Paint() override;
-
- private:
-  TColor FBrushColor = clWhite;
-};

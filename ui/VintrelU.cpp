@@ -102,12 +102,16 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   openDlg->Options = OFN_HIDEREADONLY | OFN_ENABLESIZING;
 
   // ---- Caption strip: drag it to move the window, double-click to re-dock ----
-  ipanelCaption = Make<TPanel>(this, this, 0, 0, 300, 19);
+  // The panel draws nothing of its own: the gradient covers it all, from the
+  // button face at the left to dark red at the right.
+  ipanelCaption = Make<TKVRPanel>(this, this, 0, 0, 300, 19);
   ipanelCaption->SetAlign(TAlign::alTop);
   ipanelCaption->SetBevelOuter(TPanelBevel::bvNone);
-  gimageCaption = Make<TShape>(this, ipanelCaption, 0, 0, 300, 19);
+  ipanelCaption->SetPaintPanel(false);
+  gimageCaption = Make<TKVRGradientImage>(this, ipanelCaption, 0, 0, 300, 19);
   gimageCaption->SetAlign(TAlign::alClient);
-  gimageCaption->SetBrushColor(clMaroon);
+  gimageCaption->SetEndColor(clBtnFace);
+  gimageCaption->SetFillDirection(fdRightToLeft);
   gimageCaption->OnMouseDown = TMouseEvent(this, &TVintrelF::gimageCaptionMouseDown);
   gimageCaption->OnDblClick = TNotifyEvent(this, &TVintrelF::gimageCaptionDblClick);
   labelCaption = Make<TKVRLabel>(this, ipanelCaption, 2, 3, 145, 14);

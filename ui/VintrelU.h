@@ -4,6 +4,8 @@
 // notification-area icon. It owns every component of the program.
 
 #include "controls/ExLabel.h"
+#include "controls/ExImage.h"
+#include "controls/ExPanel.h"
 #include "monitor/INet.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
@@ -50,8 +52,8 @@ class TVintrelF : public TCustomForm {
   TMenuItem* miStartStop;
   TMenuItem* miSep;
   TMenuItem* miClose;
-  TPanel* ipanelCaption;
-  TShape* gimageCaption;
+  TKVRPanel* ipanelCaption;
+  TKVRGradientImage* gimageCaption;
   TKVRLabel* labelCaption;
   TSpeedButton* sbtnInfo;
   TSpeedButton* sbtnSound;
@@ -152,9 +154,9 @@ constexpr std::int32_t MaxInterval = 4294967;
 std::int32_t CountableInterval(std::int32_t Seconds);
 
 // How many of the kept log's newest lines the log view shows at start. An
-// edit control takes about 40 ms for 200 word-wrapped lines under Wine, and
-// five times as long for five times as many; the whole log is in its file.
-constexpr size_t LogViewLines = 200;
+// edit control takes about 16 ms for 100 word-wrapped lines under Wine, and
+// ten times as long for ten times as many; the whole log is in its file.
+constexpr size_t LogViewLines = 100;
 
 // The program's one main window.
 extern TVintrelF* VintrelF;

@@ -160,6 +160,53 @@ TEST_F(MainWindowTest, HasNoTitleBarAndDocksAtTheWorkAreasCorner) {
   EXPECT_EQ(Outer.bottom, 720);
 }
 
+TEST_F(MainWindowTest, TheCaptionStripIsAGradientFromTheButtonFaceToDarkRedUnderTheTitleAndButtons) {
+  // A panel that draws nothing of its own, filled by the gradient.
+  TKVRPanel* Strip = Form->ipanelCaption;
+  TKVRGradientImage* Gradient = Form->gimageCaption;
+  auto Bounds = [](TControl* C) { return std::vector<int>{C->Left(), C->Top(), C->Width(), C->Height()}; };
+  EXPECT_EQ(Bounds(Strip), (std::vector<int>{0, 0, 300, 19}));
+  EXPECT_FALSE(Strip->PaintPanel());
+  EXPECT_EQ(Gradient->Parent(), Strip);
+  EXPECT_EQ(Bounds(Gradient), (std::vector<int>{0, 0, 300, 19}));
+
+  // Dragged away, a double click on the gradient itself docks it again (on
+  // the hidden window: on a shown one its press starts the system's move
+  // loop, which waits for the real mouse).
+  SetWindowPos(Form->WindowHandle(), nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const LPARAM OnGradient = MAKELPARAM(200, 9);
+  ASSERT_EQ(Strip->ControlAtPos({200, 9}), Gradient);
+  SendMessageA(Strip->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, OnGradient);
+  SendMessageA(Strip->Handle(), WM_LBUTTONUP, 0, OnGradient);
+  RECT Outer;
+  GetWindowRect(Form->WindowHandle(), &Outer);
+  EXPECT_EQ(Outer.right, 1000);
+  EXPECT_EQ(Outer.bottom, 720);
+
+  ShowWindowFromTray();
+  RedrawWindow(Form->WindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  HDC DC = GetDC(Strip->Handle());
+  // Above the title and the buttons: the button face at the left, dark red
+  // at the right, and in between each channel moving one way only.
+  const COLORREF Face = GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(GetPixel(DC, 0, 1), Face);
+  EXPECT_EQ(GetPixel(DC, 299, 1), RGB(128, 0, 0));
+  for (int X = 1; X < 300; ++X) {
+    const COLORREF Left = GetPixel(DC, X - 1, 1), Here = GetPixel(DC, X, 1);
+    ASSERT_LE(GetGValue(Here), GetGValue(Left)) << X;
+    ASSERT_LE(GetBValue(Here), GetBValue(Left)) << X;
+  }
+  // The white title and the close button's black cross are drawn over it.
+  int Title = 0, Cross = 0;
+  for (int Y = 3; Y < 17; ++Y) {
+    for (int X = 2; X < 147; ++X) Title += GetPixel(DC, X, Y) == RGB(255, 255, 255);
+    for (int X = 282; X < 298; ++X) Cross += GetPixel(DC, X, Y) == RGB(0, 0, 0);
+  }
+  ReleaseDC(Strip->Handle(), DC);
+  EXPECT_GT(Title, 20);
+  EXPECT_GT(Cross, 5);
+}
+
 TEST_F(MainWindowTest, ADockedWindowThatWouldReachBeyondTheWorkAreaOrTheScreenMovesJustInside) {
   auto DockedAt = [this] {
     Form->DockToCorner();

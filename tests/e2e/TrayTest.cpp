@@ -61,6 +61,24 @@ TEST_F(Tray, ClickShowsTheDockedWindowAgainHidesItAndTheMenuCloses) {
   EXPECT_EQ(Log.rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log;
   EXPECT_EQ(Log.substr(Log.size() - 2), "\r\n");
 
+  // The caption strip as it shows on the screen: from the button face at the
+  // left to dark red at the right, with the white title over it.
+  auto OnScreen = [&](int X, int Y) {
+    POINT P = {X, Y};
+    ClientToScreen(Window, &P);
+    HDC Screen = GetDC(nullptr);
+    COLORREF Color = GetPixel(Screen, P.x, P.y);
+    ReleaseDC(nullptr, Screen);
+    return Color;
+  };
+  EXPECT_TRUE(WaitUntil(
+      [&] { return OnScreen(0, 1) == GetSysColor(COLOR_BTNFACE) && OnScreen(299, 1) == RGB(128, 0, 0); }, 5000))
+      << std::hex << OnScreen(0, 1) << " " << OnScreen(299, 1);
+  int Title = 0;
+  for (int Y = 3; Y < 17; ++Y)
+    for (int X = 2; X < 147; ++X) Title += OnScreen(X, Y) == RGB(255, 255, 255);
+  EXPECT_GT(Title, 20);
+
   // Dragged by its caption strip, it follows the mouse; a double click on
   // the strip docks it again.
   POINT Strip = {150, 8};

@@ -20,6 +20,8 @@ class Picture {
   int Count(COLORREF Color, RECT Area) const;
   int Count(COLORREF Color) const { return Count(Color, All()); }
   RECT All() const { return {0, 0, FBitmap.Width(), FBitmap.Height()}; }
+  // The bitmap's own context, to draw on or hand to a window's paint.
+  HDC Handle() const { return FBitmap.Handle(); }
 
  private:
   TBitmap FBitmap;

@@ -4,6 +4,8 @@
 // object leaks, so such deletes are caught here), and the memory of edits and
 // memos that are made and destroyed.
 
+#include "tests/support/GdiLedger.h"
+#include "tests/support/Picture.h"
 #include "tests/support/Pump.h"
 #include "tests/support/Seams.h"
 #include "toolkit/Application.h"
@@ -14,74 +16,9 @@
 #include <gtest/gtest.h>
 #include <psapi.h>
 
-#include <set>
-
 namespace {
 
-// Counts the GDI objects and memory contexts made and deleted, and every
-// delete of an object that is still selected into a context.
-struct GdiLedger {
-  static GdiLedger& Get() {
-    static GdiLedger Ledger;
-    return Ledger;
-  }
-  long Made = 0, Deleted = 0, SelectedDeletes = 0;
-  std::set<HDC> Contexts;  // every context something was selected into
-
-  template <class T>
-  static T Made_(T Handle) {
-    if (Handle) ++Get().Made;
-    return Handle;
-  }
-  static HBRUSH WINAPI CreateSolidBrush(COLORREF C) { return Made_(::CreateSolidBrush(C)); }
-  static HBRUSH WINAPI CreatePatternBrush(HBITMAP B) { return Made_(::CreatePatternBrush(B)); }
-  static HPEN WINAPI CreatePen(int S, int W, COLORREF C) { return Made_(::CreatePen(S, W, C)); }
-  static HFONT WINAPI CreateFontIndirectA(const LOGFONTA* F) { return Made_(::CreateFontIndirectA(F)); }
-  static HBITMAP WINAPI CreateCompatibleBitmap(HDC D, int W, int H) { return Made_(::CreateCompatibleBitmap(D, W, H)); }
-  static HBITMAP WINAPI CreateBitmap(int W, int H, UINT P, UINT B, const void* Bits) {
-    return Made_(::CreateBitmap(W, H, P, B, Bits));
-  }
-  static HDC WINAPI CreateCompatibleDC(HDC D) { return Made_(::CreateCompatibleDC(D)); }
-  static HANDLE WINAPI LoadImageA(HINSTANCE I, LPCSTR N, UINT Type, int W, int H, UINT F) {
-    HANDLE Image = ::LoadImageA(I, N, Type, W, H, F);
-    return Type == IMAGE_BITMAP ? Made_(Image) : Image;  // icons are no GDI objects
-  }
-  static HGDIOBJ WINAPI SelectObject(HDC D, HGDIOBJ O) {
-    Get().Contexts.insert(D);
-    return ::SelectObject(D, O);
-  }
-  static BOOL WINAPI DeleteObject(HGDIOBJ O) {
-    // Still selected into a context that still exists: Windows refuses.
-    const DWORD Type = GetObjectType(O);
-    for (HDC D : Get().Contexts)
-      if (GetObjectType(D) != 0 && GetCurrentObject(D, Type) == O) ++Get().SelectedDeletes;
-    BOOL Done = ::DeleteObject(O);
-    if (Done) ++Get().Deleted;
-    return Done;
-  }
-  static BOOL WINAPI DeleteDC(HDC D) {
-    Get().Contexts.erase(D);
-    BOOL Done = ::DeleteDC(D);
-    if (Done) ++Get().Deleted;
-    return Done;
-  }
-  static void Install() {
-    Get() = GdiLedger();
-    TPlatform& P = Platform();
-    P.CreateSolidBrush = CreateSolidBrush;
-    P.CreatePatternBrush = CreatePatternBrush;
-    P.CreatePen = CreatePen;
-    P.CreateFontIndirectA = CreateFontIndirectA;
-    P.CreateCompatibleBitmap = CreateCompatibleBitmap;
-    P.CreateBitmap = CreateBitmap;
-    P.CreateCompatibleDC = CreateCompatibleDC;
-    P.LoadImageA = LoadImageA;
-    P.SelectObject = SelectObject;
-    P.DeleteObject = DeleteObject;
-    P.DeleteDC = DeleteDC;
-  }
-  long Live() const { return Made - Deleted; }
-};
+using vtest::GdiLedger;
 
 class TestForm : public TCustomForm {
  public:
@@ -100,7 +37,7 @@ T* Place(TCustomForm* Form, TWinControl* Parent, int Left, int Top, int Width, i
 // differently: enabled and disabled labels (a disabled one changes its
 // font's colour twice per paint), flat and raised buttons, down ones, one
 // with a glyph, a panel with a caption and a bevel, edits, a memo, a check
-// box, a picture, a shape and pages.
+// box, a picture and pages.
 TestForm* EveryControl() {
   auto* Form = new TestForm(Application);
   Form->SetBounds(40, 40, 320, 240);
@@ -133,7 +70,6 @@ TestForm* EveryControl() {
   Place<TBevel>(Form, Form, 260, 40, 3, 60);
   auto* Picture = Place<TImage>(Form, Form, 270, 40, 32, 32);
   Picture->Picture().LoadFromResource("CONNECT");
-  Place<TShape>(Form, Form, 270, 80, 30, 10)->SetBrushColor(clMaroon);
   Place<TEdit>(Form, Form, 4, 120, 100, 21)->SetText("edit");
   Place<TCheckBox>(Form, Form, 110, 120, 100, 17)->SetCaption("Check");
   auto* Memo = Place<TMemo>(Form, Form, 4, 150, 200, 60);
