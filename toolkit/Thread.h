@@ -5,10 +5,14 @@
 // ever waits for a worker: one that is still running when the process ends is
 // simply ended with it.
 //
-// The completion travels as a message sent to a hidden window of this unit,
+// The completion travels as a message posted to a hidden window of this unit,
 // made on the user-interface thread by the first thread object (they are all
-// made there): a sent message reaches that thread in every message loop,
-// modal boxes and menus included.
+// made there), and the worker waits for a signal that the completion has run.
+// Posted, never sent: a sent message is handled by a thread that waits inside
+// any call to another thread or process (every call to the shell's
+// notification area is one), so the completion would run in the middle of
+// whatever that thread was doing. A posted one runs only from a message loop,
+// between two handlers.
 
 #include "toolkit/Classes.h"
 
@@ -39,8 +43,13 @@ class TThread : public TObject {
 
  private:
   static DWORD WINAPI ThreadProc(LPVOID Parameter);
+  // The window that completions are posted to.
+  static HWND CompletionWindow();
+  // On the user-interface thread: runs the completion, then lets the worker go.
+  void DeliverCompletion();
 
   std::atomic<bool> FTerminated{false};
-  HANDLE FHandle = nullptr;    // owned
-  HWND FSyncWindow = nullptr;  // not owned: the user-interface thread's completion window
+  HANDLE FHandle = nullptr;     // owned
+  HANDLE FCompleted = nullptr;  // owned: set once the completion has run
+  HWND FSyncWindow = nullptr;   // not owned: the user-interface thread's completion window
 };

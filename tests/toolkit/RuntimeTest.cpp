@@ -103,6 +103,16 @@ TEST_F(RuntimeTest, AWorkersCompletionRunsOnTheUserInterfaceThreadThenTheWorkerF
   };
   W->Start();
   SetEvent(Go);
+  // While this thread handles only sent messages, as it does when it waits
+  // inside a call to another process (the shell's), the completion is not
+  // run: it waits, posted, for the message loop.
+  const ULONGLONG Until = GetTickCount64() + 5000;
+  while (W->WorkerThread == 0 && GetTickCount64() < Until) Sleep(5);
+  MSG Pending;
+  while (CompletionThread == 0 && GetTickCount64() < Until &&
+         !PeekMessageA(&Pending, nullptr, WM_APP, 0xBFFF, PM_NOREMOVE | PM_QS_POSTMESSAGE))
+    PeekMessageA(&Pending, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  EXPECT_EQ(CompletionThread, 0u);
   ASSERT_TRUE(PumpUntil([&] { return Freed == 1; }, 5000));
   EXPECT_EQ(CompletionThread, GetCurrentThreadId());
   EXPECT_NE(WorkerThread, 0u);
