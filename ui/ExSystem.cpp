@@ -84,6 +84,16 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
   // While its owner is taken apart the icon still goes away, but nothing the
   // shell sends reaches the owner any more.
   if (Destroying() && (Message.Msg == WM_TRAYICON || Message.Msg == WM_REFRESHTIP)) return true;
+  // The shell's callbacks and its restart broadcast come from another
+  // process, and a thread that waits inside a call to the shell (every
+  // change of the icon is one) handles such messages there and then: a click
+  // would be handled in the middle of a change of state. Posted back to
+  // ourselves, they wait for the message loop like any input.
+  const bool FromShell = Message.Msg == WM_TRAYICON || (FTaskbarCreated != 0 && Message.Msg == FTaskbarCreated);
+  if (FromShell && InSendMessageEx(nullptr) != ISMEX_NOSEND) {
+    PostMessageA(FWindow->Handle(), Message.Msg, Message.WParam, Message.LParam);
+    return true;
+  }
   switch (Message.Msg) {
     case WM_REFRESHTIP:
       SetToolTip(FToolTip);
