@@ -14,15 +14,19 @@ constexpr const char* DefaultProbeURL = "http://example.com/";
 constexpr const char* DefaultAgent = "TKVRINetNotify";
 
 // WinINet's own time-outs, as Windows sets them by default, given to every
-// session explicitly: a server that accepts the connection and never answers
-// then fails the probe after the receive time-out instead of holding it.
+// probe explicitly: a server that accepts the connection and never answers
+// then fails the probe after the receive time-out instead of holding it, and
+// the worker ends. The session carries all three; the request gets the send
+// and receive time-outs again as soon as it exists, because a WinINet may
+// give a request that InternetOpenUrlA opens none of its session's (Wine's
+// takes only the connect time-out over, and would wait for ever).
 constexpr DWORD ConnectTimeoutMs = 60000;
 constexpr DWORD SendTimeoutMs = 30000;
 constexpr DWORD ReceiveTimeoutMs = 30000;
 // How long the component waits for a worker before it gives the probe up as
-// disconnected: the longest of those time-outs. On Windows the time-outs end
-// a hanging probe first; a WinINet that ignores them (Wine's does) would
-// otherwise stall monitoring for good.
+// disconnected: the longest of those time-outs. The time-outs end a silent
+// server's probe first; this bounds what they cannot reach (a name lookup
+// that hangs, say).
 constexpr unsigned ProbeTimeLimitMs = 60000;
 
 // The address as the probe stores it: trimmed, A to Z lower-cased, the
@@ -39,7 +43,8 @@ using TOnDownNotificationEvent = TEvent<TObject*, bool>;
 // frees itself after its completion has run.
 class TKVRINNThread : public TThread {
  public:
-  TKVRINNThread(const std::string& Agent, const std::string& URL);
+  // RequestTimeout: the send and receive time-out of the request, in ms.
+  TKVRINNThread(const std::string& Agent, const std::string& URL, DWORD RequestTimeout = ReceiveTimeoutMs);
 
   bool Connected() const { return FConnected.load(); }
   void SetConnected(bool Value) { FConnected.store(Value); }
@@ -48,8 +53,13 @@ class TKVRINNThread : public TThread {
   void Execute() override;
 
  private:
+  // WinINet's progress reports, on this worker's thread.
+  static void CALLBACK RequestStatus(HINTERNET Handle, DWORD_PTR Context, DWORD Status, LPVOID Information,
+                                     DWORD Length);
+
   const std::string FAgent;
   const std::string FURL;
+  const DWORD FRequestTimeout;
   std::atomic<bool> FConnected{false};
 };
 
@@ -69,8 +79,9 @@ class TKVRINetNotify : public TComponent {
 
   // Starts a worker unless one is running.
   void Start();
-  // Asks the running worker, if any, to give up, and clears its result. It
-  // does not wait; the worker's completion still arrives.
+  // Lets the running worker, if any, go: it is told to give up, and whatever
+  // it finds is never reported. It does not wait; the next Start starts a new
+  // worker at once.
   void Stop();
 
   // A worker that has not finished this many milliseconds after its start is
@@ -78,24 +89,26 @@ class TKVRINetNotify : public TComponent {
   // 0: no limit.
   unsigned TimeLimit() const { return FTimeLimit; }
   void SetTimeLimit(unsigned Milliseconds) { FTimeLimit = Milliseconds; }
+  // The send and receive time-out each worker gives its request, in ms.
+  DWORD RequestTimeout() const { return FRequestTimeout; }
+  void SetRequestTimeout(DWORD Milliseconds) { FRequestTimeout = Milliseconds; }
 
   TOnDownNotificationEvent OnDownNotification;
 
  protected:
-  void DestructionBegun() override { Detach(); }
+  void DestructionBegun() override { Stop(); }
 
  private:
   void ThreadDone(TObject* Sender);
   void TimeLimitReached(TObject* Sender);
-  // Lets the running worker go: told to give up, its completion dropped
-  // whenever it comes; it still frees itself.
-  void Detach();
 
   std::string FAgent;
   std::string FURL;
   bool FConnected = false;
   TKVRINNThread* FThread = nullptr;  // not owned: the worker frees itself
-  TTimer* FWatchdog;                 // owned as a component
+  TKVRINNThread* FReporting = nullptr;  // not owned: the worker whose completion is running
+  TTimer* FWatchdog;                    // owned as a component
   unsigned FTimeLimit = ProbeTimeLimitMs;
+  DWORD FRequestTimeout = ReceiveTimeoutMs;
   bool FGivingUp = false;  // reporting a probe given up
 };

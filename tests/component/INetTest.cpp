@@ -31,12 +31,23 @@ struct HandleCounter {
     static std::atomic<int> Count{0};
     return Count;
   }
+  // The access type of the last session and the flags of the last request.
+  static std::atomic<DWORD>& Access() {
+    static std::atomic<DWORD> Value{~0u};
+    return Value;
+  }
+  static std::atomic<DWORD>& Flags() {
+    static std::atomic<DWORD> Value{~0u};
+    return Value;
+  }
   static HINTERNET WINAPI Open(LPCSTR Agent, DWORD Access, LPCSTR Proxy, LPCSTR Bypass, DWORD Flags) {
+    HandleCounter::Access() = Access;
     HINTERNET H = ::InternetOpenA(Agent, Access, Proxy, Bypass, Flags);
     if (H) ++Opened();
     return H;
   }
   static HINTERNET WINAPI OpenUrl(HINTERNET S, LPCSTR Url, LPCSTR Headers, DWORD Length, DWORD Flags, DWORD_PTR Ctx) {
+    HandleCounter::Flags() = Flags;
     HINTERNET H = ::InternetOpenUrlA(S, Url, Headers, Length, Flags, Ctx);
     if (H) ++Opened();
     return H;
@@ -117,6 +128,9 @@ TEST_F(ProbeTest, AnyAnswerCountsAsConnectedAndArrivesOnTheUserInterfaceThread) 
     EXPECT_EQ(Events[0].Sender, Probe.get());
     EXPECT_TRUE(Probe->Connected());
   }
+  // The system's proxy settings, and never an answer from the cache.
+  EXPECT_EQ(HandleCounter::Access(), static_cast<DWORD>(INTERNET_OPEN_TYPE_PRECONFIG));
+  EXPECT_EQ(HandleCounter::Flags(), static_cast<DWORD>(INTERNET_FLAG_RELOAD));
   // What the server saw: the normalised (lower-cased) path, the agent, and
   // one request per probe.
   ASSERT_EQ(Server.RequestCount(), 4u);
@@ -128,9 +142,13 @@ TEST_F(ProbeTest, AnyAnswerCountsAsConnectedAndArrivesOnTheUserInterfaceThread) 
 
 TEST_F(ProbeTest, UnreachableOrUnusableAddressesReportDisconnected) {
   LoopbackServer Server;
-  Server.SetAnswer(Answer::Reset);
-  EXPECT_FALSE(ProbeOnce(Server.Url()));
-  EXPECT_EQ(Server.RequestCount(), 1u);
+  // A server that reads the request and then resets or closes the
+  // connection gave no answer, whatever handle WinINet makes of it.
+  for (Answer A : {Answer::Reset, Answer::Close}) {
+    Server.SetAnswer(A);
+    for (int Round = 0; Round < 4; ++Round) EXPECT_FALSE(ProbeOnce(Server.Url())) << static_cast<int>(A);
+  }
+  EXPECT_EQ(Server.RequestCount(), 8u);
   Server.Down();
   EXPECT_FALSE(ProbeOnce(Server.Url()));
   EXPECT_FALSE(ProbeOnce("http://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/"));
@@ -185,28 +203,33 @@ struct GatedOpen {
   }
 };
 
-TEST_F(ProbeTest, StopBeforeTheAddressIsOpenedGivesOneDisconnectedEvent) {
-  LoopbackServer Server;
+TEST_F(ProbeTest, AStoppedWorkerGivesUpReportsNothingAndTheNextStartProbesTheNewAddressAtOnce) {
+  LoopbackServer Old, New;
   Probe->Stop();  // no worker: nothing happens
   EXPECT_FALSE(Probe->Probing());
 
   ResetEvent(GatedOpen::Gate());
   GatedOpen::Entered() = false;
   Platform().InternetOpenA = GatedOpen::Open;
-  Probe->SetURL(Server.Url());
+  Probe->SetURL(Old.Url());
   Probe->Start();
   ASSERT_TRUE(PumpUntil([] { return GatedOpen::Entered().load(); }, 5000));
   Probe->Stop();
+  EXPECT_FALSE(Probe->Probing());
   SetEvent(GatedOpen::Gate());
+  Probe->SetURL(New.Url());
+  Probe->Start();
   ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_TRUE(AllHandlesClosed(5000));
   PumpFor(200);
+  // Only the new address's answer; the stopped worker never opened its own.
   ASSERT_EQ(Events.size(), 1u);
-  EXPECT_FALSE(Events[0].IsConnected);
-  EXPECT_FALSE(Probe->Connected());
-  EXPECT_EQ(Server.RequestCount(), 0u);
+  EXPECT_TRUE(Events[0].IsConnected);
+  EXPECT_EQ(New.RequestCount(), 1u);
+  EXPECT_EQ(Old.RequestCount(), 0u);
 }
 
-TEST_F(ProbeTest, StopAfterTheAnswerButBeforeTheCompletionGivesDisconnected) {
+TEST_F(ProbeTest, StopAfterTheAnswerButBeforeTheCompletionReportsNothing) {
   LoopbackServer Server;
   Probe->SetURL(Server.Url());
   Probe->Start();
@@ -217,8 +240,9 @@ TEST_F(ProbeTest, StopAfterTheAnswerButBeforeTheCompletionGivesDisconnected) {
   ASSERT_EQ(HandleCounter::Closed(), 2);
   EXPECT_TRUE(Events.empty());
   Probe->Stop();
-  ASSERT_TRUE(WaitForEvents(1));
-  EXPECT_FALSE(Events[0].IsConnected);
+  EXPECT_FALSE(Probe->Probing());
+  PumpFor(300);
+  EXPECT_TRUE(Events.empty());
   EXPECT_EQ(Server.RequestCount(), 1u);
 }
 
@@ -281,9 +305,12 @@ TEST_F(ProbeTest, AServerThatNeverAnswersIsGivenUpAfterTheTimeLimitAndItsLateAns
   EXPECT_EQ(Events[0].Thread, GetCurrentThreadId());
   EXPECT_FALSE(Probe->Connected());
   EXPECT_FALSE(Probe->Probing());
-  // The session carried the time-outs that Windows uses by default.
+  // The session carried the time-outs that Windows uses by default, and the
+  // request its own send and receive time-outs before it was sent.
   EXPECT_EQ(OptionRecorder::Options(),
             (std::vector<std::pair<DWORD, DWORD>>{{INTERNET_OPTION_CONNECT_TIMEOUT, 60000u},
+                                                  {INTERNET_OPTION_SEND_TIMEOUT, 30000u},
+                                                  {INTERNET_OPTION_RECEIVE_TIMEOUT, 30000u},
                                                   {INTERNET_OPTION_SEND_TIMEOUT, 30000u},
                                                   {INTERNET_OPTION_RECEIVE_TIMEOUT, 30000u}}));
 
@@ -306,6 +333,24 @@ TEST_F(ProbeTest, AServerThatNeverAnswersIsGivenUpAfterTheTimeLimitAndItsLateAns
   EXPECT_TRUE(AllHandlesClosed(5000));
   PumpFor(300);
   EXPECT_EQ(Events.size(), 3u);
+}
+
+TEST_F(ProbeTest, ASilentServersProbeEndsByItselfAtTheRequestTimeOutSoNoThreadStaysBlocked) {
+  LoopbackServer Silent;
+  Silent.SetAnswer(Answer::Hang);
+  Probe->SetTimeLimit(0);  // no give-up: the worker's own time-outs end it
+  Probe->SetRequestTimeout(500);
+  Probe->SetURL(Silent.Url());
+  const ULONGLONG Started = GetTickCount64();
+  Probe->Start();
+  ASSERT_TRUE(Silent.WaitForHung(1, 5000));
+  ASSERT_TRUE(WaitForEvents(1, 10000));
+  EXPECT_GE(GetTickCount64() - Started, 450u);
+  EXPECT_FALSE(Events[0].IsConnected);
+  // The worker's call ended and closed everything while the server still
+  // holds the connection.
+  EXPECT_TRUE(AllHandlesClosed(5000));
+  EXPECT_EQ(Silent.HungCount(), 1u);
 }
 
 TEST_F(ProbeTest, OnceItsOwnersDestructionHasBegunTheProbeReportsAndStartsNothing) {

@@ -563,6 +563,8 @@ void LoopbackServer::Serve(Connection* conn) {
       }
       break;
     }
+    case Answer::Close:
+      break;
     case Answer::Slow: {
       std::unique_lock<std::mutex> lock(st.mutex);
       const bool stopped =

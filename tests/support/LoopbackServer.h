@@ -22,6 +22,8 @@ enum class Answer {
                 // destruction
   Slow,         // wait SlowDelayMs, then answer 200
   SlowReset,    // read the request, wait SlowDelayMs without answering, then reset the connection
+  Close,        // read the request and close the connection without answering (under Wine, InternetOpenUrlA still
+                // returns a handle, with no status code)
 };
 
 struct Request {
