@@ -147,10 +147,11 @@ class TVintrelF : public TCustomForm {
   std::string FLogHead;     // the kept log's lines older than the log view's
 };
 
-// Intervals in seconds. The timer counts milliseconds in 32 bits, so it can
-// count 1 to 4294967 seconds; any other value gives the default.
+// Intervals in seconds. The system timer counts at most 0x7FFFFFFF ms (a
+// longer time is cut to that, about 24.8 days), so an interval is 1 to
+// 2147483 seconds; any other value gives the default.
 constexpr std::int32_t DefaultInterval = 120;
-constexpr std::int32_t MaxInterval = 4294967;
+constexpr std::int32_t MaxInterval = 2147483;
 std::int32_t CountableInterval(std::int32_t Seconds);
 
 // How many of the kept log's newest lines the log view shows at start. An

@@ -5,6 +5,8 @@
 #include "tests/support/MainWindowFixture.h"
 #include "toolkit/Exceptions.h"
 
+#include <functional>
+
 namespace {
 
 using vtest::Answer;
@@ -157,28 +159,70 @@ TEST_F(ControllerTest, SwitchingOffWhileAProbeIsInFlightReportsStoppedAndTheLate
   EXPECT_EQ(Server.RequestCount(), 1u);
 }
 
-TEST_F(ControllerTest, OffAndOnQuicklyStartsNoSecondProbeAndMonitoringGoesOn) {
-  LoopbackServer Server;
-  Server.SetAnswer(Answer::Slow);
-  Server.SetSlowDelayMs(500);
-  Create(Server.Url());
-  ASSERT_TRUE(Server.WaitForRequests(1, 5000));
-  Form->ToggleActive();
-  Form->ToggleActive();
-  EXPECT_TRUE(Form->Active());
-  EXPECT_EQ(Form->miStartStop->Caption(), "&Stop");
-  EXPECT_TRUE(Form->sbtnStart->Down());
-  EXPECT_FALSE(Form->editURL->Enabled());
-  // Switching on shows the disconnected state unreported.
-  EXPECT_EQ(Form->labelState->Caption(), "Connecting ...");
-  EXPECT_EQ(LogLines().size(), 1u);
+// A shell that, inside one call, handles what reaches a thread waiting on
+// another process: sent messages, until the probe's completion is pending
+// (posted) or has run.
+struct DeliveringShell {
+  static std::function<bool()>& CompletionRan() {
+    static std::function<bool()> Check;
+    return Check;
+  }
+  static BOOL WINAPI Shell_NotifyIconA(DWORD Message, PNOTIFYICONDATAA Data) {
+    if (CompletionRan() && Message == NIM_MODIFY) {
+      std::function<bool()> Ran = std::move(CompletionRan());
+      CompletionRan() = nullptr;
+      const ULONGLONG Until = GetTickCount64() + 5000;
+      MSG Pending;
+      while (!Ran() && GetTickCount64() < Until &&
+             !PeekMessageA(&Pending, nullptr, WM_APP, 0xBFFF, PM_NOREMOVE | PM_QS_POSTMESSAGE))
+        PeekMessageA(&Pending, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return Recorder::Shell_NotifyIconA(Message, Data);
+  }
+};
 
+TEST_F(ControllerTest, OffAndOnChecksTheNewAddressAtOnceAndTheOldAnswerIsNeverShown) {
+  LoopbackServer Old, New;
+  Old.SetAnswer(Answer::Hang);
+  Create(Old.Url());
+  ASSERT_TRUE(Old.WaitForHung(1, 5000));
+  Form->ToggleActive();
+  Form->editURL->SetText(New.Url());
+  Form->ToggleActive();
+  // The new address is checked now, not when the old server lets go.
+  ASSERT_TRUE(New.WaitForRequests(1, 5000));
   ASSERT_TRUE(WaitForProbe());
-  EXPECT_EQ(Server.RequestCount(), 1u);
-  EXPECT_EQ(Form->NotifyState(), nsConnected);
-  EXPECT_TRUE(Form->timerNotify->Running());
-  // One interval after that completion, the next probe.
-  EXPECT_TRUE(PumpUntil([&] { return Server.RequestCount() >= 2; }, 5000));
+  const std::string Connected = "Connected to " + New.Url();
+  EXPECT_EQ(Form->trayIcon->ToolTip(), Connected);
+  ASSERT_EQ(LogLines().size(), 2u);
+  EXPECT_TRUE(IsLogLine(LogLines()[1], Connected));
+
+  // Off while the next probe is out, and on again just as its answer
+  // arrives, while the shell holds the thread: what is on show is the
+  // switching on, whole, and the old answer is heard nowhere.
+  New.SetAnswer(Answer::Slow);
+  New.SetSlowDelayMs(300);
+  Form->timerNotifyTimer(Form->timerNotify);
+  ASSERT_TRUE(New.WaitForRequests(2, 5000));
+  Form->ToggleActive();
+  const size_t Lines = LogLines().size();
+  Platform().Shell_NotifyIconA = DeliveringShell::Shell_NotifyIconA;
+  DeliveringShell::CompletionRan() = [&] { return LogLines().size() > Lines; };
+  Form->ToggleActive();
+  EXPECT_EQ(Form->NotifyState(), nsDisconnected);
+  EXPECT_EQ(Form->labelState->Caption(), "Connecting ...");
+  EXPECT_EQ(Form->trayIcon->ToolTip(), "Disconnected");
+  EXPECT_EQ(LogLines().size(), Lines);
+  EXPECT_TRUE(IsLogLine(LogLines().back(), "Stopped"));
+  const size_t Sounds = Recorder::Sounds().size();
+  // The probe started by switching on gives the one "Connected" line.
+  ASSERT_TRUE(New.WaitForRequests(3, 5000));
+  ASSERT_TRUE(WaitForProbe());
+  PumpFor(400);
+  ASSERT_EQ(LogLines().size(), Lines + 1);
+  EXPECT_TRUE(IsLogLine(LogLines().back(), Connected));
+  EXPECT_EQ(Recorder::Sounds().size(), Sounds + 1);
+  EXPECT_EQ(New.RequestCount(), 3u);
 }
 
 TEST_F(ControllerTest, TheIntervalFieldArmsTheTimerFromEachCompletion) {
@@ -266,8 +310,8 @@ TEST_F(ControllerTest, IntervalsTheTimerCannotCountArmItWithTheDefault) {
     const char* Text;
     unsigned Milliseconds;
   };
-  for (const Case& C : {Case{"0", 120000u}, Case{"-5", 120000u}, Case{"4294968", 120000u}, Case{"0x7FFFFFFF", 120000u},
-                        Case{"536870912", 120000u}, Case{"1", 1000u}, Case{"4294967", 4294967000u}}) {
+  for (const Case& C : {Case{"0", 120000u}, Case{"-5", 120000u}, Case{"2147484", 120000u}, Case{"0x7FFFFFFF", 120000u},
+                        Case{"536870912", 120000u}, Case{"1", 1000u}, Case{"2147483", 2147483000u}}) {
     Form->editInterval->SetText(C.Text);
     Form->ToggleActive();
     EXPECT_EQ(Form->timerNotify->Interval(), C.Milliseconds) << C.Text;

@@ -107,7 +107,7 @@ TEST_F(SettingsTest, IntegerAndBooleanValuesFallBackToTheirDefaults) {
 }
 
 TEST_F(SettingsTest, IntervalsTheTimerCannotCountReadAsTheDefault) {
-  for (const char* Uncountable : {"0", "-5", "0x7FFFFFFF", "536870912", "4294968"}) {
+  for (const char* Uncountable : {"0", "-5", "0x7FFFFFFF", "536870912", "2147484", "4294967"}) {
     WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + Uncountable + "\r\n");
     CreateWindowAsIs();
     EXPECT_EQ(Form->editInterval->Text(), "120") << Uncountable;
@@ -115,7 +115,7 @@ TEST_F(SettingsTest, IntervalsTheTimerCannotCountReadAsTheDefault) {
     Destroy();
     EXPECT_EQ(IniLines().at(2), "interval=120") << Uncountable;
   }
-  for (const char* Countable : {"1", "5", "4294967"}) {
+  for (const char* Countable : {"1", "5", "2147483"}) {
     WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + Countable + "\r\n");
     CreateWindowAsIs();
     EXPECT_EQ(Form->editInterval->Text(), Countable);
