@@ -41,6 +41,11 @@ TEST(Guard, ASecondStartOfTheSameNameShowsTheMessageThenWakesTheFirstAndQuits) {
   ASSERT_NE(Window, nullptr);
   ASSERT_TRUE(Server.WaitForRequests(1, 10000));
   const std::string IniBefore = Second.Read("Vintrel.ini");
+  // A hidden top-level window of this process hears what every application
+  // hears: the message registered under the instance name.
+  HWND Listener = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(Listener, nullptr);
+  const UINT Wake = RegisterWindowMessageA("Probe");
 
   Again.Start();
   HWND Box = nullptr;
@@ -51,9 +56,21 @@ TEST(Guard, ASecondStartOfTheSameNameShowsTheMessageThenWakesTheFirstAndQuits) {
   EXPECT_FALSE(WaitUntil([&] { return Again.WaitForExit(0) || Again.WaitForWindow("TVintrelF", 0); }, 300));
   EXPECT_EQ(Second.Read("Vintrel.ini"), IniBefore);
 
+  MSG Heard;
+  EXPECT_FALSE(PeekMessageA(&Heard, Listener, Wake, Wake, PM_REMOVE));
   PostMessageA(Box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(Again.WaitForExit(15000));
   EXPECT_EQ(Again.ExitCode(), 0u);
+  // Leaving, it woke every application with that message.
+  bool Woken = false;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        while (!Woken && PeekMessageA(&Heard, nullptr, 0, 0, PM_REMOVE))
+          Woken = Heard.hwnd == Listener && Heard.message == Wake;
+        return Woken;
+      },
+      5000));
+  DestroyWindow(Listener);
   // It made and destroyed its window, and so wrote its settings.
   EXPECT_NE(Second.Read("Vintrel.ini").find("store.log=0"), std::string::npos);
   // The first copy runs on, its window still hidden.

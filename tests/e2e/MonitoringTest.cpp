@@ -71,7 +71,7 @@ TEST(Monitoring, ClosingRightAfterAProbeThatWillChangeTheStateWentOutEndsCleanly
   }
 }
 
-TEST(Monitoring, AServerThatStopsAnsweringIsReportedDisconnectedAndConnectedWhenItAnswersAgain) {
+TEST(Monitoring, ServersThatCloseOrFallSilentAreDisconnectedAndASilentOneLeavesNoThreadsBehind) {
   TempDir Dir;
   LoopbackServer Server;
   WriteSettings(Dir, Server.Url());
@@ -80,30 +80,118 @@ TEST(Monitoring, AServerThatStopsAnsweringIsReportedDisconnectedAndConnectedWhen
   HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
   ASSERT_NE(Window, nullptr);
   const std::string Connected = "Connected to " + Server.Url();
-  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {Connected}); }, 10000)) << LogView(Window);
+  std::vector<std::string> Story = {Connected};
+  auto Told = [&](const std::string& Line, unsigned TimeoutMs) {
+    Story.push_back(Line);
+    return WaitUntil([&] { return LogReads(Window, Story); }, TimeoutMs);
+  };
+  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, Story); }, 10000)) << LogView(Window);
+
+  // It reads the request and closes the connection without a word.
+  Server.SetAnswer(Answer::Close);
+  ASSERT_TRUE(Told("Disconnected", 10000)) << LogView(Window);
+  Server.SetAnswer(Answer::Ok200);
+  ASSERT_TRUE(Told(Connected, 10000)) << LogView(Window);
+  // The threads of a program that probes an answering server every second.
+  unsigned Answering = 0;
+  for (const ULONGLONG Until = GetTickCount64() + 3000; GetTickCount64() < Until; Sleep(20))
+    Answering = std::max(Answering, Vintrel.ThreadCount());
+  ASSERT_GT(Answering, 0u);
 
   // It accepts the connection, reads the request and says nothing, for good.
+  // Each check ends at its receive time-out and the next follows: over
+  // minutes of silence the program gains no threads, and goes on checking.
   Server.SetAnswer(Answer::Hang);
   const ULONGLONG Silent = GetTickCount64();
   ASSERT_TRUE(Server.WaitForHung(1, 10000));
-  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {Connected, "Disconnected"}); }, 90000)) << LogView(Window);
-  RecordProperty("SecondsToDisconnected", static_cast<int>((GetTickCount64() - Silent) / 1000));
-  // Monitoring goes on: one interval later the next probe is out.
-  const size_t Seen = Server.RequestCount();
-  EXPECT_TRUE(Server.WaitForRequests(Seen + 1, 10000));
+  const size_t Asked = Server.RequestCount();
+  unsigned Most = 0;
+  ULONGLONG Disconnected = 0;
+  Story.push_back("Disconnected");
+  while (GetTickCount64() - Silent < 150000) {
+    Most = std::max(Most, Vintrel.ThreadCount());
+    if (!Disconnected && LogReads(Window, Story)) Disconnected = GetTickCount64();
+    Sleep(100);
+  }
+  ASSERT_NE(Disconnected, 0u) << LogView(Window);
+  RecordProperty("SecondsToDisconnected", static_cast<int>((Disconnected - Silent) / 1000));
+  RecordProperty("ThreadsAnswering", static_cast<int>(Answering));
+  RecordProperty("ThreadsSilentMost", static_cast<int>(Most));
+  EXPECT_LT(Disconnected - Silent, 40000u);
+  EXPECT_LE(Most, Answering + 1);
+  EXPECT_GE(Server.RequestCount() - Asked, 4u);
 
+  // Once it answers again, the lamp is green within the interval.
   Server.SetAnswer(Answer::Ok200);
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        return LogReads(Window, {Connected, "Disconnected", Connected});
-      },
-      15000))
-      << LogView(Window);
+  EXPECT_TRUE(Told(Connected, 5000)) << LogView(Window);
 
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
-  EXPECT_EQ(TempDir::Lines(Dir.Read("Vintrel.log")).size(), 3u);
+  EXPECT_EQ(TempDir::Lines(Dir.Read("Vintrel.log")).size(), Story.size());
+}
+
+// A left click at a point of a window's client area, on the real display.
+bool ClickAt(HWND Window, int X, int Y) {
+  POINT P = {X, Y};
+  ClientToScreen(Window, &P);
+  return vtest::Xdotool("mousemove " + std::to_string(P.x) + " " + std::to_string(P.y) + " click 1");
+}
+
+// The window's edit that shows this text.
+HWND EditShowing(HWND Window, const std::string& Text) { return vtest::FindChild(Window, "TEdit", &Text); }
+
+TEST(Monitoring, StoppedWhileACheckIsOutAndStartedWithAnotherAddressItChecksThatAtOnceAndHearsNoOldAnswer) {
+  TempDir Dir;
+  LoopbackServer Old, New;
+  WriteSettings(Dir, Old.Url());
+  Program Vintrel(Dir.Path());
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  const std::string WasConnected = "Connected to " + Old.Url();
+  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {WasConnected}); }, 10000)) << LogView(Window);
+  POINT Icon;
+  ASSERT_TRUE(WaitUntil([&] { return vtest::FirstTrayIcon(Icon); }, 10000));
+
+  // The next check waits six seconds for its answer, which says "connected".
+  Old.SetSlowDelayMs(6000);
+  Old.SetAnswer(Answer::Slow);
+  ASSERT_TRUE(Old.WaitForRequests(Old.RequestCount() + 1, 5000));
+
+  // Meanwhile the user opens the window, stops, types another address on
+  // the Config page, and starts again from the State page.
+  ASSERT_TRUE(vtest::Xdotool("mousemove " + std::to_string(Icon.x) + " " + std::to_string(Icon.y) + " click 1"));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
+  const POINT Start = {271, 35}, InfoPage = {29, 31}, ConfigPage = {29, 57};
+  ASSERT_TRUE(ClickAt(Window, Start.x, Start.y));
+  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {WasConnected, "Stopped"}); }, 5000)) << LogView(Window);
+  ASSERT_TRUE(ClickAt(Window, ConfigPage.x, ConfigPage.y));
+  HWND URL = EditShowing(Window, Old.Url());
+  ASSERT_NE(URL, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(URL) && IsWindowEnabled(URL); }, 5000));
+  RECT Field;
+  GetWindowRect(URL, &Field);
+  ASSERT_TRUE(vtest::Xdotool("mousemove " + std::to_string((Field.left + Field.right) / 2) + " " +
+                             std::to_string((Field.top + Field.bottom) / 2) + " click 1 key End shift+Home type " +
+                             New.Url()));
+  ASSERT_TRUE(WaitUntil([&] { return EditShowing(Window, New.Url()) == URL; }, 5000));
+  ASSERT_TRUE(ClickAt(Window, InfoPage.x, InfoPage.y));
+  ASSERT_TRUE(ClickAt(Window, Start.x, Start.y));
+
+  // The new address is checked now, not once the old server has answered.
+  EXPECT_TRUE(New.WaitForRequests(1, 4000));
+  const std::string Connected = "Connected to " + New.Url();
+  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {WasConnected, "Stopped", Connected}); }, 10000))
+      << LogView(Window);
+  // Well past the old answer's time, the log still tells only what is so.
+  ASSERT_TRUE(New.WaitForRequests(10, 20000));
+  EXPECT_TRUE(LogReads(Window, {WasConnected, "Stopped", Connected})) << LogView(Window);
+
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+  EXPECT_NE(Dir.Read("Vintrel.ini").find("url=" + New.Url() + "\r\n"), std::string::npos);
 }
 
 // How a start went: from the process's creation to the first request, and

@@ -36,29 +36,42 @@ bool FirstTrayIcon(POINT& Point) {
   return ClientToScreen(Tray, &Point) != FALSE;
 }
 
-std::string ChildText(HWND Parent, const char* ClassName) {
+namespace {
+
+// WM_GETTEXT is marshalled across processes for any window.
+std::string WindowText(HWND Window) {
+  LRESULT Length = SendMessageA(Window, WM_GETTEXTLENGTH, 0, 0);
+  std::string Text(static_cast<size_t>(Length) + 1, '\0');
+  Length = SendMessageA(Window, WM_GETTEXT, Text.size(), reinterpret_cast<LPARAM>(Text.data()));
+  Text.resize(static_cast<size_t>(Length));
+  return Text;
+}
+
+}  // namespace
+
+HWND FindChild(HWND Parent, const char* ClassName, const std::string* Text) {
   struct Search {
     const char* ClassName;
+    const std::string* Text;
     HWND Found;
-  } S = {ClassName, nullptr};
+  } S = {ClassName, Text, nullptr};
   EnumChildWindows(
       Parent,
       [](HWND Wnd, LPARAM Parameter) {
         auto* Find = reinterpret_cast<Search*>(Parameter);
         char Class[64] = "";
         GetClassNameA(Wnd, Class, sizeof Class);
-        if (lstrcmpA(Class, Find->ClassName) != 0) return TRUE;
+        if (lstrcmpA(Class, Find->ClassName) != 0 || (Find->Text && WindowText(Wnd) != *Find->Text)) return TRUE;
         Find->Found = Wnd;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&S));
-  if (!S.Found) return std::string();
-  // WM_GETTEXT is marshalled across processes for any window.
-  LRESULT Length = SendMessageA(S.Found, WM_GETTEXTLENGTH, 0, 0);
-  std::string Text(static_cast<size_t>(Length) + 1, '\0');
-  Length = SendMessageA(S.Found, WM_GETTEXT, Text.size(), reinterpret_cast<LPARAM>(Text.data()));
-  Text.resize(static_cast<size_t>(Length));
-  return Text;
+  return S.Found;
+}
+
+std::string ChildText(HWND Parent, const char* ClassName) {
+  HWND Child = FindChild(Parent, ClassName);
+  return Child ? WindowText(Child) : std::string();
 }
 
 }  // namespace vtest

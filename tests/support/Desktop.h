@@ -17,6 +17,9 @@ bool Xdotool(const std::string& Arguments);
 // coordinates; false when there is no such window.
 bool FirstTrayIcon(POINT& Point);
 
+// The first child window of that class (showing that text, when given).
+HWND FindChild(HWND Parent, const char* ClassName, const std::string* Text = nullptr);
+
 // The text of the first child window of that class (an edit's text, say).
 std::string ChildText(HWND Parent, const char* ClassName);
 

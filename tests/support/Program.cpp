@@ -1,5 +1,7 @@
 #include "tests/support/Program.h"
 
+#include <tlhelp32.h>
+
 #include <stdexcept>
 
 namespace vtest {
@@ -89,6 +91,18 @@ HWND Program::WaitForWindow(const char* ClassName, unsigned TimeoutMs) const {
 
 bool Program::WaitForExit(unsigned TimeoutMs) const {
   return WaitForSingleObject(FInfo.hProcess, TimeoutMs) == WAIT_OBJECT_0;
+}
+
+unsigned Program::ThreadCount() const {
+  HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (Snapshot == INVALID_HANDLE_VALUE) return 0;
+  unsigned Count = 0;
+  THREADENTRY32 Entry = {};
+  Entry.dwSize = sizeof Entry;
+  for (BOOL More = Thread32First(Snapshot, &Entry); More; More = Thread32Next(Snapshot, &Entry))
+    Count += Entry.th32OwnerProcessID == FInfo.dwProcessId;
+  CloseHandle(Snapshot);
+  return Count;
 }
 
 DWORD Program::ExitCode() const {

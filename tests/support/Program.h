@@ -38,6 +38,8 @@ class Program {
   bool WaitForExit(unsigned TimeoutMs) const;
   DWORD ExitCode() const;
   DWORD ProcessId() const { return FInfo.dwProcessId; }
+  // How many threads the process has now (0 when it cannot be told).
+  unsigned ThreadCount() const;
 
  private:
   std::string FPath;
