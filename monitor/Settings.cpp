@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -57,8 +58,19 @@ void WriteString(const std::string& Path, const char* Section, const char* Key, 
     throw EIniFileException(Format("Unable to write to %s", {Path}));
 }
 
-void WriteInteger(const std::string& Path, const char* Section, const char* Key, const std::string& Text) {
-  WriteString(Path, Section, Key, std::to_string(StrToInt(Text)));
+// A text that is no number is not written: the key keeps the value the file
+// holds, its error joins Errors, and the keys after it still go in, so a typo
+// in one field costs nothing else the user set during the run.
+void WriteInteger(const std::string& Path, const char* Section, const char* Key, const std::string& Text,
+                  std::vector<std::exception_ptr>& Errors) {
+  std::int32_t Value = 0;
+  try {
+    Value = StrToInt(Text);
+  } catch (const EConvertError&) {
+    Errors.push_back(std::current_exception());
+    return;
+  }
+  WriteString(Path, Section, Key, std::to_string(Value));
 }
 
 void WriteBool(const std::string& Path, const char* Section, const char* Key, bool Value) {
@@ -116,26 +128,33 @@ void TVintrelF::SaveSettings() {
     }
     WriteLogFile(LogPath, {Unread, FLogHead, Shown});
   };
+  // The settings' errors in the order they happened, each shown once: the
+  // last ends the handler, the ones before it are shown on the way.
+  std::vector<std::exception_ptr> Errors;
   try {
     WriteString(Path, "config", "url", editURL->Text());
-    WriteInteger(Path, "config", "interval", editInterval->Text());
-    WriteInteger(Path, "config", "timeout", editTimeOut->Text());
+    WriteInteger(Path, "config", "interval", editInterval->Text(), Errors);
+    WriteInteger(Path, "config", "timeout", editTimeOut->Text(), Errors);
     WriteBool(Path, "sound", "connect.sound", cbSndConnect->Checked());
     WriteString(Path, "sound", "connect.wav", editSndConnect->Text());
     WriteBool(Path, "sound", "disconnect.sound", cbSndDisconnect->Checked());
     WriteString(Path, "sound", "disconnect.wav", editSndDisconnect->Text());
     WriteBool(Path, "log", "store.log", cbSaveLog->Checked());
   } catch (...) {
-    // A settings file that cannot be written must not cost the run's log: it
-    // is written all the same, and the settings error goes on to be shown.
-    if (cbSaveLog->Checked()) {
-      try {
-        WriteLog();
-      } catch (...) {
-        Application->HandleException(std::current_exception());
-      }
-    }
-    throw;
+    // A key that cannot be written stops the keys after it.
+    Errors.push_back(std::current_exception());
   }
-  if (cbSaveLog->Checked()) WriteLog();
+  // A settings file that cannot be written must not cost the run's log: it
+  // is written all the same, and its own error is shown ahead of theirs.
+  if (cbSaveLog->Checked()) {
+    try {
+      WriteLog();
+    } catch (...) {
+      if (Errors.empty()) throw;
+      Application->HandleException(std::current_exception());
+    }
+  }
+  if (Errors.empty()) return;
+  for (size_t I = 0; I + 1 < Errors.size(); ++I) Application->HandleException(Errors[I]);
+  std::rethrow_exception(Errors.back());
 }

@@ -318,19 +318,23 @@ TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenStillLeavesTheLog) {
   EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
 }
 
-TEST_F(SettingsTest, AnIntervalThatIsNoNumberKeepsTheLaterKeysButStillLeavesTheLog) {
-  WriteIni("[config]\r\nurl=old\r\ninterval=77\r\n[log]\r\nstore.log=1\r\n");
+TEST_F(SettingsTest, FieldsThatAreNoNumberKeepTheirOldValuesAndEverythingElseIsWritten) {
+  WriteIni("[config]\r\nurl=old\r\ninterval=77\r\ntimeout=5\r\n[log]\r\nstore.log=0\r\n");
   CreateWindowAsIs();
   Form->ToggleActive();
   Form->editURL->SetText(Url());
   Form->editInterval->SetText("3x");
-  Form->cbSaveLog->SetChecked(false);  // would be written as 0, after the failing key
+  Form->editTimeOut->SetText("4y");
+  Form->cbSndConnect->SetChecked(false);
   Form->cbSaveLog->SetChecked(true);
   Destroy();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"'3x' is not a valid integer value."});
+  // Each error once, in the order of the keys.
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string>{"'3x' is not a valid integer value.", "'4y' is not a valid integer value."}));
   std::vector<std::string> Lines = IniLines();
-  EXPECT_EQ(Lines[1], "url=" + Url());  // written before the failure
-  EXPECT_EQ(Lines[2], "interval=77");   // not written
+  EXPECT_EQ(Lines, (std::vector<std::string>{"[config]", "url=" + Url(), "interval=77", "timeout=5", "[log]",
+                                             "store.log=1", "[sound]", "connect.sound=0", "connect.wav=connect.wav",
+                                             "disconnect.sound=1", "disconnect.wav=disconnect.wav"}));
   EXPECT_TRUE(IsLogLine(vtest::TempDir::Lines(Dir.Read("Vintrel.log")).at(0), "Stopped"));
 }
 
