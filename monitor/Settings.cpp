@@ -92,10 +92,11 @@ void TVintrelF::LoadSettings() {
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
 
   FLogHead.clear();
+  // Until it is read, the log file is not in the view: written back, the view
+  // alone would replace it. A log not kept is not read at all, and keeping
+  // ticked during the run puts this run's lines after it at the end.
+  FLogUnread = true;
   if (cbSaveLog->Checked()) {
-    // Until it is read, the kept log is not in the view: written back, the
-    // view alone would replace it.
-    FLogUnread = true;
     std::string Log = ReadLogFile(ExeDirectory() + LogFileName);
     FLogUnread = false;
     // An edit control fed a log of years takes many seconds and many times
@@ -121,8 +122,9 @@ void TVintrelF::SaveSettings() {
     EndLine(Shown);
     std::string Unread;
     if (FLogUnread) {
-      // The kept log could not be read at the start: this run's lines go
-      // after it, and if it still cannot be read it stays as it is.
+      // The log file was not read at the start (it was not kept, or it could
+      // not be read): this run's lines go after it, and if it cannot be read
+      // now it stays as it is.
       Unread = ReadLogFile(LogPath);
       EndLine(Unread);
     }

@@ -143,7 +143,7 @@ class TVintrelF : public TCustomForm {
 
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
-  bool FLogUnread = false;  // the kept log could not be read at the start
+  bool FLogUnread = false;  // the log file is not in the view: not kept at the start, or unreadable then
   std::string FLogHead;     // the kept log's lines older than the log view's
 };
 

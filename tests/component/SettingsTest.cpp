@@ -221,7 +221,7 @@ TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {
   EXPECT_EQ(Dir.Read("Vintrel.log"), "one\r\ntwo\r\nthree\r\n\r\nfive\r\n" + Lines[5] + "\r\n");
 }
 
-TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAlone) {
+TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAloneUntilARunTicksIt) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=0\r\n");
   Dir.Write("Vintrel.log", "an old line\n");
   CreateWindowAsIs();
@@ -229,6 +229,15 @@ TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAlone) {
   ASSERT_TRUE(WaitForProbe());
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n");
+
+  // Ticked during a run, keeping puts the run's lines after the old ones.
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  Form->cbSaveLog->SetChecked(true);
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 1u);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\r\n" + Lines[0] + "\r\n");
 }
 
 TEST_F(SettingsTest, ZeroBytesInTheKeptLogBecomeBlanksAndNothingAfterThemIsLost) {
@@ -311,7 +320,6 @@ TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenStillLeavesTheLog) {
   CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr);  // a folder where the file should be
   CreateWindowAsIs();
   Form->cbSaveLog->SetChecked(true);
-  Form->memoLog->SetText("earlier\r\n");
   Report(true);
   Destroy();
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
@@ -359,14 +367,16 @@ TEST_F(SettingsTest, ALogThatCannotBeReplacedLeavesTheOldOneWhole) {
   if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
 }
 
-TEST_F(SettingsTest, ALogThatIsAFolderCannotBeCreated) {
+TEST_F(SettingsTest, KeepingTickedDuringARunLeavesALogThatIsAFolderAsItIs) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=0\r\n");
   CreateDirectoryA(Dir.File("Vintrel.log").c_str(), nullptr);
   Dir.Write("Vintrel.log\\inside", "x");
   CreateWindowAsIs();
   Form->cbSaveLog->SetChecked(true);
   Destroy();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + "."});
+  // The older log the run's lines would go after cannot be read.
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
+  EXPECT_EQ(Dir.Read("Vintrel.log\\inside"), "x");
   std::vector<std::string> Lines = IniLines();
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
 }
