@@ -49,13 +49,17 @@ bool ReadBool(const std::string& Path, const char* Section, const char* Key, boo
 // longer one to a few characters and still reports success.
 constexpr size_t MaxProfileLine = 32767;
 
+EIniFileException WriteError(const std::string& Path) {
+  return EIniFileException(Format("Unable to write to %s", {Path}));
+}
+
 // Each write reaches the file at once; a new section goes to the end of the
 // file, a new key to the end of its section. A value too long for one line is
 // not written at all, so the file keeps the value it held.
 void WriteString(const std::string& Path, const char* Section, const char* Key, const std::string& Value) {
   if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine ||
       !WritePrivateProfileStringA(Section, Key, Value.c_str(), Path.c_str()))
-    throw EIniFileException(Format("Unable to write to %s", {Path}));
+    throw WriteError(Path);
 }
 
 // A text that is no number is not written: the key keeps the value the file
@@ -81,6 +85,12 @@ void WriteBool(const std::string& Path, const char* Section, const char* Key, bo
 
 void TVintrelF::LoadSettings() {
   const std::string Path = ExeDirectory() + SettingsFileName;
+  // A settings file that is there but cannot be read (another program holds
+  // it open and shares no reading) reads as the defaults, and the profile
+  // functions do not say so. Written back at the end, those defaults would
+  // replace what the user set: such a file is not written. It is looked at
+  // before and after the reads, so a file taken in between counts too.
+  FSettingsUnread = UnreadableFile(Path);
   editURL->SetText(ReadString(Path, "config", "url", ProductURL));
   // An interval the timer cannot count reads as the default, as letters do.
   editInterval->SetText(std::to_string(CountableInterval(ReadInteger(Path, "config", "interval", DefaultInterval))));
@@ -90,6 +100,7 @@ void TVintrelF::LoadSettings() {
   cbSndDisconnect->SetChecked(ReadBool(Path, "sound", "disconnect.sound", true));
   editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
+  FSettingsUnread = FSettingsUnread || UnreadableFile(Path);
 
   FLogHead.clear();
   // Until it is read, the log file is not in the view: written back, the view
@@ -134,6 +145,7 @@ void TVintrelF::SaveSettings() {
   // last ends the handler, the ones before it are shown on the way.
   std::vector<std::exception_ptr> Errors;
   try {
+    if (FSettingsUnread) throw WriteError(Path);
     WriteString(Path, "config", "url", editURL->Text());
     WriteInteger(Path, "config", "interval", editInterval->Text(), Errors);
     WriteInteger(Path, "config", "timeout", editTimeOut->Text(), Errors);

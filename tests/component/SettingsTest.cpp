@@ -5,6 +5,7 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainWindowFixture.h"
 
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -315,15 +316,32 @@ TEST_F(SettingsTest, AKeptLogThatIsAFolderStopsTheStartAndStaysAsItIs) {
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
 }
 
-TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenStillLeavesTheLog) {
-  Dir.Write("Vintrel.log", "earlier\r\n");
-  CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr);  // a folder where the file should be
-  CreateWindowAsIs();
-  Form->cbSaveLog->SetChecked(true);
-  Report(true);
-  Destroy();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
-  EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
+TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenOrWasNotReadStaysAsItIsAndStillLeavesTheLog) {
+  const std::string Ini = "; mine\r\n[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n";
+  for (bool HeldAtStart : {true, false}) {
+    SCOPED_TRACE(HeldAtStart ? "held open at the start" : "a folder");
+    Recorder::Boxes().clear();
+    Dir.Write("Vintrel.log", "earlier\r\n");
+    std::optional<vtest::HeldFile> Held;  // by another program, until the start is over
+    if (HeldAtStart) {
+      WriteIni(Ini);
+      Held.emplace(Dir.File("Vintrel.ini"));
+      ASSERT_TRUE(Held->Held());
+    } else {
+      DeleteFileA(Dir.File("Vintrel.ini").c_str());
+      ASSERT_TRUE(CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr));  // a folder where the file should be
+    }
+    CreateWindowAsIs();
+    Held.reset();
+    EXPECT_EQ(Form->editInterval->Text(), "120");
+    Form->cbSaveLog->SetChecked(true);
+    Report(true);
+    Destroy();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
+    EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
+    // The defaults it ran on never replace what the user had set.
+    if (HeldAtStart) EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+  }
 }
 
 TEST_F(SettingsTest, FieldsThatAreNoNumberKeepTheirOldValuesAndEverythingElseIsWritten) {

@@ -90,6 +90,36 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
     EXPECT_NE(Ini.find(Line + "\r\n"), std::string::npos) << Line << "\n" << Ini;
 }
 
+TEST(Files, ASettingsFileHeldByAnotherProgramAtTheStartKeepsWhatItHeldAndTheEndSaysSo) {
+  LoopbackServer Server;
+  TempDir Dir;
+  const std::string Ini =
+      "; set by hand\r\n[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n[log]\r\nstore.log=1\r\n";
+  Dir.Write("Vintrel.ini", Ini);
+  vtest::HeldFile Held(Dir.File("Vintrel.ini"));
+  ASSERT_TRUE(Held.Held());
+  // Without its settings the program probes its default address. Under Wine,
+  // WinINet takes a proxy from http_proxy: the loopback server stands in as
+  // one, so that probe goes nowhere else, and its arrival says the settings
+  // have been read.
+  SetEnvironmentVariableA("http_proxy", ("http://127.0.0.1:" + std::to_string(Server.Port())).c_str());
+  Program Vintrel(Dir.Path());
+  Vintrel.Start();
+  SetEnvironmentVariableA("http_proxy", nullptr);
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+  EXPECT_EQ(Server.Requests()[0].RequestLine.rfind("GET http://example.org", 0), 0u)
+      << Server.Requests()[0].RequestLine;
+  Held.Release();
+
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(AnswerBox(Vintrel), "Unable to write to " + Dir.File("Vintrel.ini") + ".");
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+  EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+}
+
 TEST(Files, KeepingTickedAndAnIntervalThatIsNoNumberInOneRunCostNeitherTheOldLogNorTheOtherSettings) {
   LoopbackServer Server;
   TempDir Dir;
