@@ -21,6 +21,16 @@ TFileHandle OpenFile(const std::string& Path, DWORD Access, DWORD Share, DWORD D
   return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
 }
 
+// Opens a file for reading, shared for reading and writing as the profile
+// functions open theirs. A file or folder that is not there gives no handle,
+// and Missing says so: there is nothing to read, which is no failure.
+TFileHandle OpenForReading(const std::string& Path, bool& Missing) {
+  TFileHandle File = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  const DWORD Error = File ? ERROR_SUCCESS : GetLastError();
+  Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+  return File;
+}
+
 }  // namespace
 
 void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
@@ -55,13 +65,11 @@ void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
 }
 
 std::string ReadLogFile(const std::string& Path) {
-  TFileHandle File = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-  if (!File) {
-    // A log that is not there (deleted by hand, say) is an empty log.
-    DWORD Error = GetLastError();
-    if (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND) return std::string();
-    throw EFOpenError(Format("Cannot open file %s", {Path}));
-  }
+  bool Missing = false;
+  TFileHandle File = OpenForReading(Path, Missing);
+  // A log that is not there (deleted by hand, say) is an empty log.
+  if (Missing) return std::string();
+  if (!File) throw EFOpenError(Format("Cannot open file %s", {Path}));
   // Read and made CR LF piece by piece into one string sized for the file
   // (and a few added CRs): a log of years is held once, not twice.
   std::string Text;
@@ -78,6 +86,11 @@ std::string ReadLogFile(const std::string& Path) {
     AppendLogText(Text, std::string_view(Buffer, Read), AfterCR);
   }
   return Text;
+}
+
+bool UnreadableFile(const std::string& Path) {
+  bool Missing = false;
+  return !OpenForReading(Path, Missing) && !Missing;
 }
 
 std::string SplitLogTail(std::string& Log, size_t Lines) {

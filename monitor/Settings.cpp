@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -48,17 +49,32 @@ bool ReadBool(const std::string& Path, const char* Section, const char* Key, boo
 // longer one to a few characters and still reports success.
 constexpr size_t MaxProfileLine = 32767;
 
+EIniFileException WriteError(const std::string& Path) {
+  return EIniFileException(Format("Unable to write to %s", {Path}));
+}
+
 // Each write reaches the file at once; a new section goes to the end of the
 // file, a new key to the end of its section. A value too long for one line is
 // not written at all, so the file keeps the value it held.
 void WriteString(const std::string& Path, const char* Section, const char* Key, const std::string& Value) {
   if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine ||
       !WritePrivateProfileStringA(Section, Key, Value.c_str(), Path.c_str()))
-    throw EIniFileException(Format("Unable to write to %s", {Path}));
+    throw WriteError(Path);
 }
 
-void WriteInteger(const std::string& Path, const char* Section, const char* Key, const std::string& Text) {
-  WriteString(Path, Section, Key, std::to_string(StrToInt(Text)));
+// A text that is no number is not written: the key keeps the value the file
+// holds, its error joins Errors, and the keys after it still go in, so a typo
+// in one field costs nothing else the user set during the run.
+void WriteInteger(const std::string& Path, const char* Section, const char* Key, const std::string& Text,
+                  std::vector<std::exception_ptr>& Errors) {
+  std::int32_t Value = 0;
+  try {
+    Value = StrToInt(Text);
+  } catch (const EConvertError&) {
+    Errors.push_back(std::current_exception());
+    return;
+  }
+  WriteString(Path, Section, Key, std::to_string(Value));
 }
 
 void WriteBool(const std::string& Path, const char* Section, const char* Key, bool Value) {
@@ -69,6 +85,12 @@ void WriteBool(const std::string& Path, const char* Section, const char* Key, bo
 
 void TVintrelF::LoadSettings() {
   const std::string Path = ExeDirectory() + SettingsFileName;
+  // A settings file that is there but cannot be read (another program holds
+  // it open and shares no reading) reads as the defaults, and the profile
+  // functions do not say so. Written back at the end, those defaults would
+  // replace what the user set: such a file is not written. It is looked at
+  // before and after the reads, so a file taken in between counts too.
+  FSettingsUnread = UnreadableFile(Path);
   editURL->SetText(ReadString(Path, "config", "url", ProductURL));
   // An interval the timer cannot count reads as the default, as letters do.
   editInterval->SetText(std::to_string(CountableInterval(ReadInteger(Path, "config", "interval", DefaultInterval))));
@@ -78,12 +100,14 @@ void TVintrelF::LoadSettings() {
   cbSndDisconnect->SetChecked(ReadBool(Path, "sound", "disconnect.sound", true));
   editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
+  FSettingsUnread = FSettingsUnread || UnreadableFile(Path);
 
   FLogHead.clear();
+  // Until it is read, the log file is not in the view: written back, the view
+  // alone would replace it. A log not kept is not read at all, and keeping
+  // ticked during the run puts this run's lines after it at the end.
+  FLogUnread = true;
   if (cbSaveLog->Checked()) {
-    // Until it is read, the kept log is not in the view: written back, the
-    // view alone would replace it.
-    FLogUnread = true;
     std::string Log = ReadLogFile(ExeDirectory() + LogFileName);
     FLogUnread = false;
     // An edit control fed a log of years takes many seconds and many times
@@ -109,33 +133,42 @@ void TVintrelF::SaveSettings() {
     EndLine(Shown);
     std::string Unread;
     if (FLogUnread) {
-      // The kept log could not be read at the start: this run's lines go
-      // after it, and if it still cannot be read it stays as it is.
+      // The log file was not read at the start (it was not kept, or it could
+      // not be read): this run's lines go after it, and if it cannot be read
+      // now it stays as it is.
       Unread = ReadLogFile(LogPath);
       EndLine(Unread);
     }
     WriteLogFile(LogPath, {Unread, FLogHead, Shown});
   };
+  // The settings' errors in the order they happened, each shown once: the
+  // last ends the handler, the ones before it are shown on the way.
+  std::vector<std::exception_ptr> Errors;
   try {
+    if (FSettingsUnread) throw WriteError(Path);
     WriteString(Path, "config", "url", editURL->Text());
-    WriteInteger(Path, "config", "interval", editInterval->Text());
-    WriteInteger(Path, "config", "timeout", editTimeOut->Text());
+    WriteInteger(Path, "config", "interval", editInterval->Text(), Errors);
+    WriteInteger(Path, "config", "timeout", editTimeOut->Text(), Errors);
     WriteBool(Path, "sound", "connect.sound", cbSndConnect->Checked());
     WriteString(Path, "sound", "connect.wav", editSndConnect->Text());
     WriteBool(Path, "sound", "disconnect.sound", cbSndDisconnect->Checked());
     WriteString(Path, "sound", "disconnect.wav", editSndDisconnect->Text());
     WriteBool(Path, "log", "store.log", cbSaveLog->Checked());
   } catch (...) {
-    // A settings file that cannot be written must not cost the run's log: it
-    // is written all the same, and the settings error goes on to be shown.
-    if (cbSaveLog->Checked()) {
-      try {
-        WriteLog();
-      } catch (...) {
-        Application->HandleException(std::current_exception());
-      }
-    }
-    throw;
+    // A key that cannot be written stops the keys after it.
+    Errors.push_back(std::current_exception());
   }
-  if (cbSaveLog->Checked()) WriteLog();
+  // A settings file that cannot be written must not cost the run's log: it
+  // is written all the same, and its own error is shown ahead of theirs.
+  if (cbSaveLog->Checked()) {
+    try {
+      WriteLog();
+    } catch (...) {
+      if (Errors.empty()) throw;
+      Application->HandleException(std::current_exception());
+    }
+  }
+  if (Errors.empty()) return;
+  for (size_t I = 0; I + 1 < Errors.size(); ++I) Application->HandleException(Errors[I]);
+  std::rethrow_exception(Errors.back());
 }

@@ -143,8 +143,9 @@ class TVintrelF : public TCustomForm {
 
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
-  bool FLogUnread = false;  // the kept log could not be read at the start
-  std::string FLogHead;     // the kept log's lines older than the log view's
+  bool FSettingsUnread = false;  // the settings file was there but could not be read at the start
+  bool FLogUnread = false;       // the log file is not in the view: not kept at the start, or unreadable then
+  std::string FLogHead;          // the kept log's lines older than the log view's
 };
 
 // Intervals in seconds. The system timer counts at most 0x7FFFFFFF ms (a

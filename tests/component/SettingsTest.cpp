@@ -5,6 +5,7 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainWindowFixture.h"
 
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -221,7 +222,7 @@ TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {
   EXPECT_EQ(Dir.Read("Vintrel.log"), "one\r\ntwo\r\nthree\r\n\r\nfive\r\n" + Lines[5] + "\r\n");
 }
 
-TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAlone) {
+TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAloneUntilARunTicksIt) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=0\r\n");
   Dir.Write("Vintrel.log", "an old line\n");
   CreateWindowAsIs();
@@ -229,6 +230,15 @@ TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAlone) {
   ASSERT_TRUE(WaitForProbe());
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n");
+
+  // Ticked during a run, keeping puts the run's lines after the old ones.
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  Form->cbSaveLog->SetChecked(true);
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 1u);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\r\n" + Lines[0] + "\r\n");
 }
 
 TEST_F(SettingsTest, ZeroBytesInTheKeptLogBecomeBlanksAndNothingAfterThemIsLost) {
@@ -306,31 +316,51 @@ TEST_F(SettingsTest, AKeptLogThatIsAFolderStopsTheStartAndStaysAsItIs) {
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
 }
 
-TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenStillLeavesTheLog) {
-  Dir.Write("Vintrel.log", "earlier\r\n");
-  CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr);  // a folder where the file should be
-  CreateWindowAsIs();
-  Form->cbSaveLog->SetChecked(true);
-  Form->memoLog->SetText("earlier\r\n");
-  Report(true);
-  Destroy();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
-  EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
+TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenOrWasNotReadStaysAsItIsAndStillLeavesTheLog) {
+  const std::string Ini = "; mine\r\n[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n";
+  for (bool HeldAtStart : {true, false}) {
+    SCOPED_TRACE(HeldAtStart ? "held open at the start" : "a folder");
+    Recorder::Boxes().clear();
+    Dir.Write("Vintrel.log", "earlier\r\n");
+    std::optional<vtest::HeldFile> Held;  // by another program, until the start is over
+    if (HeldAtStart) {
+      WriteIni(Ini);
+      Held.emplace(Dir.File("Vintrel.ini"));
+      ASSERT_TRUE(Held->Held());
+    } else {
+      DeleteFileA(Dir.File("Vintrel.ini").c_str());
+      ASSERT_TRUE(CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr));  // a folder where the file should be
+    }
+    CreateWindowAsIs();
+    Held.reset();
+    EXPECT_EQ(Form->editInterval->Text(), "120");
+    Form->cbSaveLog->SetChecked(true);
+    Report(true);
+    Destroy();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
+    EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
+    // The defaults it ran on never replace what the user had set.
+    if (HeldAtStart) EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+  }
 }
 
-TEST_F(SettingsTest, AnIntervalThatIsNoNumberKeepsTheLaterKeysButStillLeavesTheLog) {
-  WriteIni("[config]\r\nurl=old\r\ninterval=77\r\n[log]\r\nstore.log=1\r\n");
+TEST_F(SettingsTest, FieldsThatAreNoNumberKeepTheirOldValuesAndEverythingElseIsWritten) {
+  WriteIni("[config]\r\nurl=old\r\ninterval=77\r\ntimeout=5\r\n[log]\r\nstore.log=0\r\n");
   CreateWindowAsIs();
   Form->ToggleActive();
   Form->editURL->SetText(Url());
   Form->editInterval->SetText("3x");
-  Form->cbSaveLog->SetChecked(false);  // would be written as 0, after the failing key
+  Form->editTimeOut->SetText("4y");
+  Form->cbSndConnect->SetChecked(false);
   Form->cbSaveLog->SetChecked(true);
   Destroy();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"'3x' is not a valid integer value."});
+  // Each error once, in the order of the keys.
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string>{"'3x' is not a valid integer value.", "'4y' is not a valid integer value."}));
   std::vector<std::string> Lines = IniLines();
-  EXPECT_EQ(Lines[1], "url=" + Url());  // written before the failure
-  EXPECT_EQ(Lines[2], "interval=77");   // not written
+  EXPECT_EQ(Lines, (std::vector<std::string>{"[config]", "url=" + Url(), "interval=77", "timeout=5", "[log]",
+                                             "store.log=1", "[sound]", "connect.sound=0", "connect.wav=connect.wav",
+                                             "disconnect.sound=1", "disconnect.wav=disconnect.wav"}));
   EXPECT_TRUE(IsLogLine(vtest::TempDir::Lines(Dir.Read("Vintrel.log")).at(0), "Stopped"));
 }
 
@@ -355,14 +385,16 @@ TEST_F(SettingsTest, ALogThatCannotBeReplacedLeavesTheOldOneWhole) {
   if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
 }
 
-TEST_F(SettingsTest, ALogThatIsAFolderCannotBeCreated) {
+TEST_F(SettingsTest, KeepingTickedDuringARunLeavesALogThatIsAFolderAsItIs) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=0\r\n");
   CreateDirectoryA(Dir.File("Vintrel.log").c_str(), nullptr);
   Dir.Write("Vintrel.log\\inside", "x");
   CreateWindowAsIs();
   Form->cbSaveLog->SetChecked(true);
   Destroy();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + "."});
+  // The older log the run's lines would go after cannot be read.
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
+  EXPECT_EQ(Dir.Read("Vintrel.log\\inside"), "x");
   std::vector<std::string> Lines = IniLines();
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
 }

@@ -15,6 +15,38 @@ using vtest::LoopbackServer;
 using vtest::Program;
 using vtest::TempDir;
 using vtest::WaitUntil;
+using vtest::Xdotool;
+
+std::string At(POINT P) { return std::to_string(P.x) + " " + std::to_string(P.y); }
+
+// Settings with no sounds.
+std::string SilentSettings(const std::string& URL, int Interval, bool KeepLog) {
+  return "[config]\r\nurl=" + URL + "\r\ninterval=" + std::to_string(Interval) +
+         "\r\ntimeout=20\r\n[sound]\r\nconnect.sound=0\r\ndisconnect.sound=0\r\n[log]\r\nstore.log=" +
+         (KeepLog ? "1" : "0") + "\r\n";
+}
+
+// What the log view shows, line by line.
+std::vector<std::string> Shown(HWND Window) { return TempDir::Lines(vtest::ChildText(Window, "TMemo")); }
+
+// Starts the program; its window once the first probe's line is in its log
+// view, or null.
+HWND StartToFirstResult(Program& Vintrel) {
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  return Window && WaitUntil([&] { return Shown(Window).size() == 1; }, 10000) ? Window : nullptr;
+}
+
+// Waits for the box the program shows, reads its text and answers OK.
+std::string AnswerBox(const Program& Vintrel) {
+  HWND Box = nullptr;
+  if (!WaitUntil([&] { return (Box = vtest::WindowOf(Vintrel.ProcessId(), "#32770", true)) != nullptr; }, 15000))
+    return "(no box)";
+  char Text[512] = "";
+  GetWindowTextA(GetDlgItem(Box, 0xFFFF), Text, sizeof Text);
+  PostMessageA(Box, WM_COMMAND, IDOK, 0);
+  return Text;
+}
 
 TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
   LoopbackServer Server;
@@ -22,21 +54,15 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
   // As the user set it: capitals in the address, a one-second interval, the
   // log kept, no sounds.
   const std::string Typed = "HTTP://127.0.0.1:" + std::to_string(Server.Port()) + "/Ping";
-  Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Typed +
-                               "\r\ninterval=1\r\ntimeout=20\r\n[sound]\r\nconnect.sound=0\r\ndisconnect.sound=0\r\n"
-                               "[log]\r\nstore.log=1\r\n");
+  Dir.Write("Vintrel.ini", SilentSettings(Typed, 1, true));
   Program Vintrel(Dir.Path());
-  Vintrel.Start();
-  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  HWND Window = StartToFirstResult(Vintrel);
   ASSERT_NE(Window, nullptr);
-  // What the log view shows, line by line.
-  auto Shown = [&] { return TempDir::Lines(vtest::ChildText(Window, "TMemo")); };
-  ASSERT_TRUE(WaitUntil([&] { return Shown().size() == 1; }, 10000));
   Server.Down();
-  ASSERT_TRUE(WaitUntil([&] { return Shown().size() == 2; }, 10000));  // a probe found nobody
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 2; }, 10000));  // a probe found nobody
   Server.SetAnswer(Answer::Error500);
   Server.Up();
-  ASSERT_TRUE(WaitUntil([&] { return Shown().size() == 3; }, 10000));  // and one found it again
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 3; }, 10000));  // and one found it again
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
@@ -62,6 +88,97 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
        {"url=" + Typed, std::string("interval=1"), std::string("timeout=20"), std::string("connect.sound=0"),
         std::string("disconnect.sound=0"), std::string("store.log=1")})
     EXPECT_NE(Ini.find(Line + "\r\n"), std::string::npos) << Line << "\n" << Ini;
+}
+
+TEST(Files, ASettingsFileHeldByAnotherProgramAtTheStartKeepsWhatItHeldAndTheEndSaysSo) {
+  LoopbackServer Server;
+  TempDir Dir;
+  const std::string Ini =
+      "; set by hand\r\n[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n[log]\r\nstore.log=1\r\n";
+  Dir.Write("Vintrel.ini", Ini);
+  vtest::HeldFile Held(Dir.File("Vintrel.ini"));
+  ASSERT_TRUE(Held.Held());
+  // Without its settings the program probes its default address. Under Wine,
+  // WinINet takes a proxy from http_proxy: the loopback server stands in as
+  // one, so that probe goes nowhere else, and its arrival says the settings
+  // have been read.
+  SetEnvironmentVariableA("http_proxy", ("http://127.0.0.1:" + std::to_string(Server.Port())).c_str());
+  Program Vintrel(Dir.Path());
+  Vintrel.Start();
+  SetEnvironmentVariableA("http_proxy", nullptr);
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+  EXPECT_EQ(Server.Requests()[0].RequestLine.rfind("GET http://example.org", 0), 0u)
+      << Server.Requests()[0].RequestLine;
+  Held.Release();
+
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(AnswerBox(Vintrel), "Unable to write to " + Dir.File("Vintrel.ini") + ".");
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+  EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+}
+
+TEST(Files, KeepingTickedAndAnIntervalThatIsNoNumberInOneRunCostNeitherTheOldLogNorTheOtherSettings) {
+  LoopbackServer Server;
+  TempDir Dir;
+  Dir.Write("Vintrel.ini", SilentSettings(Server.Url(), 60, false));
+  Dir.Write("Vintrel.log", "an old line\r\n");
+  Program Vintrel(Dir.Path());
+  HWND Window = StartToFirstResult(Vintrel);
+  ASSERT_NE(Window, nullptr);
+
+  // The user shows the window from its icon, stops monitoring (which unlocks
+  // the fields), ticks Save Log on the Config page and types 3x as the
+  // interval. Points are in the window's client area.
+  POINT Icon;
+  ASSERT_TRUE(WaitUntil([&] { return vtest::FirstTrayIcon(Icon); }, 10000));
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
+  auto Screen = [&](int X, int Y) {
+    POINT P = {X, Y};
+    ClientToScreen(Window, &P);
+    return P;
+  };
+  auto Click = [&](int X, int Y) { return Xdotool("mousemove " + At(Screen(X, Y)) + " click 1"); };
+  auto Text = [](HWND Control) {
+    char Buffer[64] = "";
+    SendMessageA(Control, WM_GETTEXT, sizeof Buffer, reinterpret_cast<LPARAM>(Buffer));
+    return std::string(Buffer);
+  };
+  ASSERT_TRUE(Click(271, 35));  // Stop
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 2; }, 5000));
+  ASSERT_TRUE(Click(29, 57));  // Config
+  HWND Interval = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        Interval = WindowFromPoint(Screen(135, 70));
+        return IsWindowVisible(Interval) && IsWindowEnabled(Interval) && Text(Interval) == "60";
+      },
+      5000));
+  HWND SaveLog = WindowFromPoint(Screen(233, 100));
+  ASSERT_TRUE(Click(233, 100));
+  ASSERT_TRUE(WaitUntil([&] { return SendMessageA(SaveLog, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000));
+  ASSERT_TRUE(Click(135, 70));
+  ASSERT_TRUE(Xdotool("key End BackSpace BackSpace"));
+  ASSERT_TRUE(Xdotool("type 3x"));
+  ASSERT_TRUE(WaitUntil([&] { return Text(Interval) == "3x"; }, 5000)) << Text(Interval);
+
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(AnswerBox(Vintrel), "'3x' is not a valid integer value.");
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+  // The interval keeps the value the file had; the keys after it went in.
+  const std::string Ini = Dir.Read("Vintrel.ini");
+  for (const char* Line : {"interval=60\r\n", "connect.sound=0\r\n", "store.log=1\r\n"})
+    EXPECT_NE(Ini.find(Line), std::string::npos) << Line << Ini;
+  // This run's lines after the older log.
+  std::vector<std::string> Log = TempDir::Lines(Dir.Read("Vintrel.log"));
+  ASSERT_EQ(Log.size(), 3u) << Dir.Read("Vintrel.log");
+  EXPECT_EQ(Log[0], "an old line");
+  EXPECT_EQ(Log[1].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[1];
+  EXPECT_EQ(Log[2].rfind("Stopped - ", 0), 0u) << Log[2];
 }
 
 }  // namespace

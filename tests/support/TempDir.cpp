@@ -94,4 +94,12 @@ void TempDir::PretendExecutableHere() const {
   Platform().ExePath = ReportPretendedExePath;
 }
 
+HeldFile::HeldFile(const std::string& Path)
+    : FHandle(CreateFileA(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+
+void HeldFile::Release() {
+  if (Held()) CloseHandle(FHandle);
+  FHandle = INVALID_HANDLE_VALUE;
+}
+
 }  // namespace vtest

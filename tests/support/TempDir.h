@@ -2,6 +2,8 @@
 // A fresh folder for one test, removed with everything in it afterwards, and
 // a stand-in executable path inside it (so the program's files land there).
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -32,6 +34,22 @@ class TempDir {
 
  private:
   std::string FPath;
+};
+
+// A file held open the way another program (an editor, a backup) can hold
+// it: sharing nothing, so no one else opens it until it is released.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& Path);
+  ~HeldFile() { Release(); }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool Held() const { return FHandle != INVALID_HANDLE_VALUE; }
+  void Release();
+
+ private:
+  HANDLE FHandle;
 };
 
 }  // namespace vtest
