@@ -105,7 +105,7 @@ class TKVRINetNotify : public TComponent {
   std::string FAgent;
   std::string FURL;
   bool FConnected = false;
-  TKVRINNThread* FThread = nullptr;  // not owned: the worker frees itself
+  TKVRINNThread* FThread = nullptr;     // not owned: the worker frees itself
   TKVRINNThread* FReporting = nullptr;  // not owned: the worker whose completion is running
   TTimer* FWatchdog;                    // owned as a component
   unsigned FTimeLimit = ProbeTimeLimitMs;

@@ -182,7 +182,11 @@ TEST(Monitoring, StoppedWhileACheckIsOutAndStartedWithAnotherAddressItChecksThat
   // The new address is checked now, not once the old server has answered.
   EXPECT_TRUE(New.WaitForRequests(1, 4000));
   const std::string Connected = "Connected to " + New.Url();
-  ASSERT_TRUE(WaitUntil([&] { return LogReads(Window, {WasConnected, "Stopped", Connected}); }, 10000))
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return LogReads(Window, {WasConnected, "Stopped", Connected});
+      },
+      10000))
       << LogView(Window);
   // Well past the old answer's time, the log still tells only what is so.
   ASSERT_TRUE(New.WaitForRequests(10, 20000));
