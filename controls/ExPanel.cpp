@@ -18,7 +18,15 @@ void TKVRPanel::SetPaintPanel(bool Value) {
 }
 
 void TKVRPanel::Paint(TCanvas& Canvas) {
-  if (FPaintPanel) TPanel::Paint(Canvas);
+  if (!FPaintPanel) return;
+  // With the erase off, the panel's own painting is all there is: without
+  // its fill, whatever was on the screen before would show through.
+  if (!FEraseBackground) {
+    Canvas.SetBrushStyle(TBrushStyle::bsSolid);
+    Canvas.SetBrushColor(Color());
+    Canvas.FillRect(ClientRect());
+  }
+  TPanel::Paint(Canvas);
 }
 
 bool TKVRPanel::DoEraseBackground(HDC DC) {

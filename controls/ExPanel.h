@@ -15,6 +15,7 @@ class TKVRPanel : public TPanel {
   bool EraseBackground() const { return FEraseBackground; }
   void SetEraseBackground(bool Value);
   // Off: no bevel and no caption; the children are painted all the same.
+  // On while the erase is off, it fills the panel in its colour first.
   bool PaintPanel() const { return FPaintPanel; }
   void SetPaintPanel(bool Value);
 

@@ -103,6 +103,13 @@ TEST_F(CaptionPanelTest, EachSwitchTurnsOffItsOwnPartOfThePanelsLooks) {
   EXPECT_EQ(Drawn(Panel, Erased), Standard);
   EXPECT_EQ(Erased, 1);
 
+  // The erase off: nothing erased, and its own painting fills it in its
+  // colour before the bevel and caption.
+  Panel->SetEraseBackground(false);
+  EXPECT_EQ(Drawn(Panel, Erased), Standard);
+  EXPECT_EQ(Erased, 0);
+  Panel->SetEraseBackground(true);
+
   // Its own painting off: the erase still fills, and nothing else is drawn.
   Panel->SetPaintPanel(false);
   EXPECT_EQ(Count(Drawn(Panel, Erased), Teal), 120 * 30);
