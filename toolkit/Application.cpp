@@ -94,17 +94,29 @@ bool TApplication::ProcessMessage() {
     FTerminated = true;
     return true;
   }
+  // Whatever a message runs, an error it does not catch ends only that
+  // handler and is shown; the loop, and the program, go on. Window
+  // procedures catch their own; an accelerator's handler runs here, outside
+  // any of them.
+  try {
+    DispatchOne(Msg);
+  } catch (...) {
+    HandleException(std::current_exception());
+  }
+  return true;
+}
+
+void TApplication::DispatchOne(MSG& Msg) {
   // The dialog manager gives the forms Tab-key navigation and the
   // accelerators of its system controls; those of windowless controls
   // (labels, speed buttons) come first.
   HWND Top = Msg.hwnd ? GetAncestor(Msg.hwnd, GA_ROOT) : nullptr;
   if (auto* Form = dynamic_cast<TCustomForm*>(TWindowObject::FromHandle(Top))) {
-    if (Msg.message == WM_SYSCHAR && Form->DialogChar(static_cast<char>(Msg.wParam))) return true;
-    if (IsDialogMessageA(Top, &Msg)) return true;
+    if (Msg.message == WM_SYSCHAR && Form->DialogChar(static_cast<char>(Msg.wParam))) return;
+    if (IsDialogMessageA(Top, &Msg)) return;
   }
   TranslateMessage(&Msg);
   DispatchMessageA(&Msg);
-  return true;
 }
 
 void TApplication::ProcessMessages() {
@@ -128,8 +140,6 @@ void TApplication::DestroyForms() {
 }
 
 HWND TApplication::BoxOwner() const {
-  // A box belongs to the window the user works in, so it is modal to it and
-  // the focus returns there when it closes; with none, to the hidden window.
   HWND Active = GetActiveWindow();
   return Active && IsWindowVisible(Active) ? Active : Handle();
 }

@@ -59,6 +59,10 @@ class TApplication : public TComponent, public TFormHost {
   void QueueException(std::exception_ptr Error);
   // A modal box with the text, one OK button, no icon and the title as caption.
   int MessageBox(const std::string& Text);
+  // The owner of a modal box or dialog: the window the user works in, so the
+  // box is modal to it (it takes no input meanwhile) and the focus returns
+  // there when it closes; with none shown, the hidden application window.
+  HWND BoxOwner() const;
 
   // The forms' host.
   HWND FormOwnerWindow() const override { return Handle(); }
@@ -67,7 +71,9 @@ class TApplication : public TComponent, public TFormHost {
 
  private:
   bool ProcessMessage();
-  HWND BoxOwner() const;
+  // Hands one message on: to a windowless control's accelerator, the dialog
+  // manager, or the window's procedure.
+  void DispatchOne(MSG& Msg);
   bool AppWndProc(TMessage& Message);
   void Created(TCustomForm* Form);
 

@@ -5,6 +5,7 @@
 #include "tests/support/Pump.h"
 #include "tests/support/Seams.h"
 #include "toolkit/Application.h"
+#include "toolkit/Buttons.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Thread.h"
@@ -48,6 +49,29 @@ TEST_F(RuntimeTest, AnErrorInAWindowProcedureGoesToTheSinkOrElseToAnErrorBoxAtOn
   EXPECT_EQ(Recorder::Boxes()[0].Text, "The tick failed.");
   EXPECT_EQ(Recorder::Boxes()[0].Caption, Application->Title());
   EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+
+  // A button's accelerator runs its handler from the event loop itself,
+  // outside any window procedure: its error too is shown, and the loop goes on.
+  {
+    struct TestForm : TCustomForm {
+      using TCustomForm::TCustomForm;
+    };
+    auto* Form = new TestForm(Application);
+    Form->SetBounds(0, 0, 100, 60);
+    auto* Button = new TSpeedButton(Form);
+    Button->SetBounds(0, 0, 50, 20);
+    Button->SetCaption("&Go");
+    Button->SetParent(Form);
+    Button->OnClick = [](TObject*) { throw Exception("The accelerator failed"); };
+    Form->AfterConstruction();
+    Form->Show();
+    Recorder::Boxes().clear();
+    PostMessageA(Form->Handle(), WM_SYSCHAR, 'g', 0);
+    EXPECT_NO_THROW(PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
+    ASSERT_EQ(Recorder::BoxTexts(), std::vector<std::string>{"The accelerator failed."});
+    Form->BeforeDestruction();
+    delete Form;
+  }
 
   // A sink of one's own gets the error itself.
   std::vector<std::string> Caught;
