@@ -18,7 +18,10 @@ bool TOpenDialog::Execute() {
 
   OPENFILENAMEA Dialog = {};
   Dialog.lStructSize = sizeof Dialog;
-  Dialog.hwndOwner = Application ? Application->Handle() : nullptr;
+  // Owned by the window the user sees, which then takes no input until the
+  // dialog closes: owned by the hidden window, it would leave that one open
+  // to clicks under the dialog.
+  Dialog.hwndOwner = Application ? Application->BoxOwner() : nullptr;
   Dialog.lpstrFilter = Filters.c_str();
   Dialog.nFilterIndex = static_cast<DWORD>(FilterIndex);
   Dialog.lpstrFile = Name.data();

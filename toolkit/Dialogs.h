@@ -24,7 +24,7 @@ class TOpenDialog : public TComponent {
   // In: the name the dialog starts with. Out: the chosen file's full path.
   std::string FileName;
 
-  // Runs the dialog modally, owned by the application window; true when the
-  // user confirmed a file.
+  // Runs the dialog modally, owned by the window the user works in; true when
+  // the user confirmed a file.
   bool Execute();
 };

@@ -76,6 +76,12 @@ void TKVRTrayIcon::ShowPopup() {
     SetForegroundWindow(Application->Handle());
     Application->ProcessMessages();
     FPopupMenu->Popup(Cursor.x, Cursor.y, Application->Handle());
+    // The menu left the hidden window active, and keys typed afterwards
+    // would go there, unseen. A shown main window takes the foreground back,
+    // and with it the focus where it was.
+    TCustomForm* Main = Application->MainForm();
+    if (Main && Main->HandleAllocated() && IsWindowVisible(Main->WindowHandle()) && !Destroying())
+      SetForegroundWindow(Main->WindowHandle());
   }
   OnRightClick(this, TMouseButton::mbRight, 0, Cursor.x, Cursor.y);
 }

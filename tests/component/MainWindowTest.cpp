@@ -419,7 +419,7 @@ TEST_F(MainWindowTest, SoundButtonsPreviewAndChooseTheFieldsFile) {
   EXPECT_EQ(Seen.nFilterIndex, 1u);
   EXPECT_STREQ(Seen.lpstrDefExt, "wav");
   EXPECT_EQ(Seen.lpstrInitialDir, nullptr);
-  EXPECT_EQ(Seen.hwndOwner, Application->Handle());
+  EXPECT_EQ(Seen.hwndOwner, Form->Handle());  // modal to the window the user sees
   EXPECT_TRUE(Seen.Flags & OFN_HIDEREADONLY);
   EXPECT_TRUE(Seen.Flags & OFN_ENABLESIZING);
 

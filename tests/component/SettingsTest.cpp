@@ -340,7 +340,9 @@ TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenOrWasNotReadStaysAsItIsAndS
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
     EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
     // The defaults it ran on never replace what the user had set.
-    if (HeldAtStart) EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+    if (HeldAtStart) {
+      EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+    }
   }
 }
 

@@ -180,4 +180,67 @@ TEST_F(Tray, TheTitleShowsItsShadowAndTheAboutAddressUnderlinesItselfUnderThePoi
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
 }
 
+TEST_F(Tray, AfterTheMenuTheKeysGoBackToTheWindowAndTheSoundDialogIsModalToIt) {
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 1"));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Window) != FALSE; }, 5000));
+  POINT Origin = {0, 0};
+  ClientToScreen(Window, &Origin);
+  auto Click = [&](int X, int Y) { return Xdotool("mousemove " + At(POINT{Origin.x + X, Origin.y + Y}) + " click 1"); };
+  auto Focus = [&] {
+    GUITHREADINFO Info = {};
+    Info.cbSize = sizeof Info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(Window, nullptr), &Info) ? Info.hwndFocus : nullptr;
+  };
+  const std::string Address = Server.Url();
+  HWND URL = vtest::FindChild(Window, "TEdit", &Address);
+  ASSERT_NE(URL, nullptr);
+
+  // Stopped, the address on the Config page has the focus.
+  ASSERT_TRUE(Click(271, 35));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(URL) != FALSE; }, 5000));
+  ASSERT_TRUE(Click(29, 57));
+  ASSERT_TRUE(Xdotool("mousemove " + At(POINT{Origin.x + 200, Origin.y + 38}) + " click 1 key End"));
+  ASSERT_TRUE(WaitUntil([&] { return Focus() == URL; }, 5000));
+
+  // Start and Stop from the tray menu: afterwards the keys reach the field.
+  auto MenuShown = [&] { return vtest::WindowOf(Vintrel.ProcessId(), "#32768", true) != nullptr; };
+  for (int Round = 0; Round < 2; ++Round) {
+    vtest::PastDoubleClick();
+    ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 3"));
+    ASSERT_TRUE(WaitUntil(MenuShown, 5000));
+    ASSERT_TRUE(Xdotool("key s"));
+    ASSERT_TRUE(WaitUntil([&] { return !MenuShown(); }, 5000));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(URL) != FALSE; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return Focus() == URL; }, 5000)) << Focus();
+  // The hand back over the window, no click: X hands the keys to the window
+  // under the pointer, and Wine to the focus of its thread.
+  ASSERT_TRUE(Xdotool("mousemove " + At(POINT{Origin.x + 150, Origin.y + 60}) + " type x"));
+  const std::string Typed = Address + "x";
+  EXPECT_TRUE(WaitUntil([&] { return vtest::FindChild(Window, "TEdit", &Typed) == URL; }, 5000));
+
+  // The sound file dialog: while it is open the window takes no clicks, so
+  // the page cannot change under it.
+  ASSERT_TRUE(Click(29, 80));
+  const std::string ConnectSound = "connect.wav";
+  HWND Sound = vtest::FindChild(Window, "TEdit", &ConnectSound);
+  ASSERT_NE(Sound, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Sound) != FALSE; }, 5000));
+  ASSERT_TRUE(Click(283, 54));
+  HWND Dialog = nullptr;
+  ASSERT_TRUE(
+      WaitUntil([&] { return (Dialog = vtest::WindowOf(Vintrel.ProcessId(), "#32770", true)) != nullptr; }, 10000));
+  EXPECT_FALSE(IsWindowEnabled(Window));
+  EXPECT_EQ(GetWindow(Dialog, GW_OWNER), Window);
+  ASSERT_TRUE(Click(29, 31));
+  EXPECT_FALSE(WaitUntil([&] { return !IsWindowVisible(Sound); }, 1000));
+  PostMessageA(Dialog, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(Dialog); }, 5000));
+  EXPECT_TRUE(IsWindowEnabled(Window));
+
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+}
+
 }  // namespace
