@@ -492,4 +492,71 @@ TEST_F(MainWindowTest, HintsAreRegisteredForTheControlsThatHaveThem) {
   EXPECT_EQ(SendMessageA(Tips, TTM_GETTOOLCOUNT, 0, 0), 8);
 }
 
+TEST_F(MainWindowTest, EveryControlSitsWhereTheLayoutPutsIt) {
+  // Left, top, width, height in the parent's client area; -1: as the
+  // control sizes itself to its caption.
+  struct Place {
+    const char* Name;
+    TControl* Control;
+    int Left, Top, Width, Height;
+  };
+  const Place Layout[] = {
+      {"labelCaption", Form->labelCaption, 2, 3, -1, -1},
+      {"sbtnMinimize", Form->sbtnMinimize, 264, 3, 16, 14},
+      {"sbtnClose", Form->sbtnClose, 282, 3, 16, 14},
+      {"sbtnInfo", Form->sbtnInfo, 2, 21, 54, 21},
+      {"sbtnConfig", Form->sbtnConfig, 2, 47, 54, 21},
+      {"sbtnSound", Form->sbtnSound, 2, 70, 54, 21},
+      {"sbtnAbout", Form->sbtnAbout, 2, 96, 54, 21},
+      {"bevelSep01", Form->bevelSep01, 60, 20, 3, 98},
+      {"nbControls", Form->nbControls, 65, 20, 233, 98},
+      {"panelState", Form->panelState, 0, 0, 233, 32},
+      {"panelStart", Form->panelStart, 180, 0, 53, 32},
+      {"labelState", Form->labelState, 0, 0, 180, 32},
+      {"sbtnStart", Form->sbtnStart, 4, 4, 45, 22},
+      {"Bevel1", Form->Bevel1, 0, 0, 3, 31},
+      {"memoLog", Form->memoLog, 0, 32, 233, 66},
+      {"labelURL", Form->labelURL, 4, 12, -1, -1},
+      {"editURL", Form->editURL, 48, 8, 181, 21},
+      {"labelInterval", Form->labelInterval, 4, 44, -1, -1},
+      {"editInterval", Form->editInterval, 48, 40, 45, 21},
+      {"labelSec01", Form->labelSec01, 96, 44, -1, -1},
+      {"labelTimeOut", Form->labelTimeOut, 4, 72, -1, -1},
+      {"editTimeOut", Form->editTimeOut, 48, 68, 45, 21},
+      {"labelSec02", Form->labelSec02, 96, 72, -1, -1},
+      {"cbSaveLog", Form->cbSaveLog, 160, 72, 65, 17},
+      {"cbSndConnect", Form->cbSndConnect, 4, 4, 113, 17},
+      {"editSndConnect", Form->editSndConnect, 4, 24, 177, 21},
+      {"sbtnPlaySndConnect", Form->sbtnPlaySndConnect, 184, 24, 21, 21},
+      {"sbtnSelectSndConnect", Form->sbtnSelectSndConnect, 208, 24, 21, 21},
+      {"cbSndDisconnect", Form->cbSndDisconnect, 4, 52, 129, 17},
+      {"editSndDisconnect", Form->editSndDisconnect, 4, 72, 177, 21},
+      {"sbtnPlaySndDisconnect", Form->sbtnPlaySndDisconnect, 184, 72, 21, 21},
+      {"sbtnSelectSndDisconnect", Form->sbtnSelectSndDisconnect, 208, 72, 21, 21},
+      {"imgConnect", Form->imgConnect, 0, 0, 32, 32},
+      {"imgDisconnect", Form->imgDisconnect, 200, 0, 32, 32},
+      {"imgPause", Form->imgPause, 0, 32, 32, 32},
+      {"labelName", Form->labelName, 44, 8, -1, -1},
+      {"labelVersion", Form->labelVersion, 56, 36, -1, -1},
+      {"llabelCopyright", Form->llabelCopyright, 20, 60, -1, -1},
+      {"labelHttp", Form->labelHttp, 59, 80, -1, -1},
+  };
+  for (const Place& P : Layout) {
+    SCOPED_TRACE(P.Name);
+    EXPECT_EQ(P.Control->Left(), P.Left);
+    EXPECT_EQ(P.Control->Top(), P.Top);
+    if (P.Width >= 0) {
+      EXPECT_EQ(P.Control->Width(), P.Width);
+    }
+    if (P.Height >= 0) {
+      EXPECT_EQ(P.Control->Height(), P.Height);
+    }
+  }
+  // The caption strip fills the top of the 300 x 120 window.
+  EXPECT_EQ(Form->ClientWidth(), 300);
+  EXPECT_EQ(Form->ClientHeight(), 120);
+  EXPECT_EQ(Form->gimageCaption->Width(), 300);
+  EXPECT_EQ(Form->gimageCaption->Height(), 19);
+}
+
 }  // namespace
