@@ -101,10 +101,15 @@ bool TNotebook::FocusOnPage(int Index) const {
 void TNotebook::SetPageIndex(int Value) {
   if (Value < 0 || Value >= PageCount() || Value == FPageIndex) return;
   // A control on the page that goes keeps no focus: the notebook takes it,
-  // and hands it on once the new page is on show.
+  // and hands it on once the new page is on show. It takes it while the old
+  // page is still the one on show, so the control's exit handler runs
+  // first: a field check that puts the focus back in its field keeps its
+  // page, and a handler that shows another page has the last word.
+  const int Old = FPageIndex;
   bool HandOn = false;
-  if (HandleAllocated() && FocusOnPage(FPageIndex)) {
+  if (HandleAllocated() && FocusOnPage(Old)) {
     SetFocus();
+    if (FPageIndex != Old || FocusOnPage(Old)) return;
     HandOn = GetFocus() == WindowHandle();
   }
   FPageIndex = Value;

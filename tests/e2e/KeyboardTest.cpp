@@ -1,5 +1,6 @@
 // The window driven from the keyboard, as a user drives a dialog: Tab and
-// Shift+Tab walk the fields of the page on show.
+// Shift+Tab walk the fields of the page on show, and a field check that
+// refuses the way out keeps its page and the focus.
 
 #include "tests/support/Desktop.h"
 #include "tests/support/LoopbackServer.h"
@@ -21,7 +22,8 @@ using vtest::WaitUntil;
 using vtest::Xdotool;
 
 // Client points of the window's page buttons and of Start/Stop.
-const POINT InfoPage = {29, 31}, ConfigPage = {29, 57}, SoundPage = {29, 80}, StartStop = {271, 35};
+const POINT InfoPage = {29, 31}, ConfigPage = {29, 57}, SoundPage = {29, 80}, AboutPage = {29, 106},
+            StartStop = {271, 35};
 
 // Vintrel probing the server once a minute, silent, its window shown from
 // the tray icon with monitoring stopped.
@@ -148,6 +150,42 @@ TEST_F(Keyboard, TabAndShiftTabCycleThroughTheEnabledFieldsOfThePageOnShowOnly) 
   ASSERT_TRUE(Xdotool("key Tab Tab shift+Tab alt+s"));
   ASSERT_TRUE(WaitUntil([&] { return LogLines() == 4; }, 5000));
   EXPECT_EQ(Focused(), "the window");
+}
+
+TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverPageButtonIsClicked) {
+  ASSERT_TRUE(Click(ConfigPage));
+  HWND Interval = nullptr;
+  for (const auto& [Field, Name] : Names)
+    if (Name == "interval") Interval = Field;
+  RECT Bounds;
+  GetWindowRect(Interval, &Bounds);
+  POINT Middle = {(Bounds.left + Bounds.right) / 2, (Bounds.top + Bounds.bottom) / 2};
+  ASSERT_TRUE(Xdotool("mousemove " + At(Middle) + " click 1 key End BackSpace BackSpace type 3x"));
+  auto Text = [&] {
+    char Buffer[64] = "";
+    SendMessageA(Interval, WM_GETTEXT, sizeof Buffer, reinterpret_cast<LPARAM>(Buffer));
+    return std::string(Buffer);
+  };
+  ASSERT_TRUE(WaitUntil([&] { return Text() == "3x" && Focus() == Interval; }, 5000)) << Text();
+
+  std::string Typed = "3x";
+  for (POINT Page : {InfoPage, SoundPage, AboutPage}) {
+    SCOPED_TRACE(At(Page));
+    ASSERT_TRUE(Click(Page));
+    EXPECT_EQ(Vintrel.AnswerBox(), "'" + Typed + "' is not a valid integer value.");
+    EXPECT_EQ(Vintrel.AnswerBox(), "Value must be between 30 and 600.");
+    // What is typed next goes into the field, and once it is there (the
+    // click has been handled to its end) the Config page is on show.
+    ASSERT_TRUE(Xdotool("type 7"));
+    Typed += "7";
+    EXPECT_TRUE(WaitUntil([&] { return Text() == Typed; }, 5000)) << Text();
+    EXPECT_TRUE(IsWindowVisible(Interval));
+    EXPECT_EQ(Focused(), "interval");
+  }
+  // A number again, so the run ends without a word.
+  ASSERT_TRUE(Xdotool("key End BackSpace BackSpace BackSpace BackSpace BackSpace type 60"));
+  ASSERT_TRUE(Click(InfoPage));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Interval); }, 5000));
 }
 
 }  // namespace
