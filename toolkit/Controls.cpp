@@ -246,19 +246,38 @@ void TWinControl::CreateHandle() {
   TCreateParams Params;
   CreateParams(Params);
   if ((Params.Style & WS_CHILD) && !Params.WndParent) throw Exception("Control has no parent window");
+  // A child window of our own class holds controls (a panel, a notebook, a
+  // page). The dialog manager's Tab key walks into such a window, and out of
+  // it again, only when it is marked WS_EX_CONTROLPARENT; unmarked, the walk
+  // never reaches the fields inside and, from the last of them, stops on the
+  // container itself. A system control (edit, button) is a field.
+  if (!Params.SuperClass && (Params.Style & WS_CHILD)) Params.ExStyle |= WS_EX_CONTROLPARENT;
   CreateWindowHandle(Params);
   SendMessageA(WindowHandle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), FALSE);
   // The children's windows follow, in tab order, so the dialog manager's Tab
   // key walks them in that order.
   FCreating = true;
+  for (TWinControl* W : WindowedInTabOrder())
+    if (!W->HandleAllocated()) W->CreateHandle();
+  FCreating = false;
+}
+
+std::vector<TWinControl*> TWinControl::WindowedInTabOrder() const {
   std::vector<TWinControl*> Windowed;
   for (TControl* Child : FControls)
     if (auto* W = dynamic_cast<TWinControl*>(Child)) Windowed.push_back(W);
   std::stable_sort(Windowed.begin(), Windowed.end(),
                    [](TWinControl* A, TWinControl* B) { return A->FTabOrder < B->FTabOrder; });
-  for (TWinControl* W : Windowed)
-    if (!W->HandleAllocated()) W->CreateHandle();
-  FCreating = false;
+  return Windowed;
+}
+
+TWinControl* TWinControl::FirstTabStop() const {
+  for (TWinControl* W : WindowedInTabOrder()) {
+    if (W->FTabStop && W->CanFocus()) return W;
+    if (W->Visible() && W->Enabled())
+      if (TWinControl* Inside = W->FirstTabStop()) return Inside;
+  }
+  return nullptr;
 }
 
 void TWinControl::InsertControl(TControl* Control) {

@@ -183,6 +183,9 @@ class TWinControl : public TControl, public TWindowObject {
 
   virtual void SetFocus();
   bool CanFocus() const;
+  // The first control inside this one, at any depth, that the Tab key stops
+  // at (in tab order, and able to take the focus), or none.
+  TWinControl* FirstTabStop() const;
 
   void Invalidate() override;
 
@@ -222,6 +225,8 @@ class TWinControl : public TControl, public TWindowObject {
  private:
   void InsertControl(TControl* Control);
   void RemoveControl(TControl* Control);
+  // The windowed children, in tab order (the order their windows are made).
+  std::vector<TWinControl*> WindowedInTabOrder() const;
   HBRUSH ColorBrush();
   void PaintHandler();
   // The windowless children's share of the pointer in this window: the one

@@ -92,19 +92,40 @@ TPage* TNotebook::AddPage() {
   return Page;
 }
 
+bool TNotebook::FocusOnPage(int Index) const {
+  HWND Focus = GetFocus();
+  return Index >= 0 && Focus && FPages[static_cast<size_t>(Index)]->HandleAllocated() &&
+         IsChild(FPages[static_cast<size_t>(Index)]->WindowHandle(), Focus);
+}
+
 void TNotebook::SetPageIndex(int Value) {
   if (Value < 0 || Value >= PageCount() || Value == FPageIndex) return;
-  // A control on the page that goes keeps no focus: the notebook takes it.
-  HWND Focus = GetFocus();
-  if (FPageIndex >= 0 && Focus && HandleAllocated() &&
-      IsChild(FPages[static_cast<size_t>(FPageIndex)]->WindowHandle(), Focus))
+  // A control on the page that goes keeps no focus: the notebook takes it,
+  // and hands it on once the new page is on show. It takes it while the old
+  // page is still the one on show, so the control's exit handler runs
+  // first: a field check that puts the focus back in its field keeps its
+  // page, and a handler that shows another page has the last word.
+  const int Old = FPageIndex;
+  bool HandOn = false;
+  if (HandleAllocated() && FocusOnPage(Old)) {
     SetFocus();
+    if (FPageIndex != Old || FocusOnPage(Old)) return;
+    HandOn = GetFocus() == WindowHandle();
+  }
   FPageIndex = Value;
+  TPage* Page = FPages[static_cast<size_t>(Value)];
   // Show the new page before hiding the others, so nothing flashes.
-  FPages[static_cast<size_t>(Value)]->SetVisible(true);
+  Page->SetVisible(true);
   for (int I = 0; I < PageCount(); ++I)
     if (I != Value) FPages[static_cast<size_t>(I)]->SetVisible(false);
   AlignControls();
+  // The focus goes on to the new page's first field, or to the top-level
+  // window when the page has none: a container with the focus shows no caret
+  // and takes no keys.
+  if (HandOn) {
+    TWinControl* First = Page->FirstTabStop();
+    ::SetFocus(First ? First->Handle() : GetAncestor(WindowHandle(), GA_ROOT));
+  }
 }
 
 // ---- TPanel ----

@@ -74,6 +74,9 @@ class TNotebook : public TWinControl {
   void CreateParams(TCreateParams& Params) override;
 
  private:
+  // Whether the focus is on a control of that page.
+  bool FocusOnPage(int Index) const;
+
   std::vector<TPage*> FPages;  // not owned
   int FPageIndex = -1;
 };

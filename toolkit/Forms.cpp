@@ -169,6 +169,12 @@ void TCustomForm::WndProc(TMessage& Message) {
     case WM_CLOSE:
       Close();
       return;
+    case WM_SETFOCUS:
+      // The window itself took the focus (no control of it could, or a page
+      // that went handed it here): none of its controls has it, and none is
+      // to get it back when the window is activated again.
+      FActiveControl = nullptr;
+      break;
     case WM_ACTIVATE:
       FActive = LOWORD(Message.WParam) != WA_INACTIVE;
       // Coming back, the focus returns to the control that had it.

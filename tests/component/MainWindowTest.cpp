@@ -352,6 +352,8 @@ TEST_F(MainWindowTest, TheIntervalCheckBringsBackPageOneAndTheFocusWithItsMessag
     Form->editInterval->SetFocus();
     Form->editInterval->SetText(C.Text);
     ClickAt(Form->sbtnInfo);  // page 0; the focus leaves the field
+    // The check runs before the page changes: when it refuses, its page stays.
+    EXPECT_EQ(Form->nbControls->PageIndex(), C.Messages.empty() ? 0 : 1) << C.Text;
     Recorder::Boxes().clear();
     Form->cbSaveLog->SetFocus();
     if (C.Messages.empty()) {

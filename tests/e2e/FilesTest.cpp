@@ -11,13 +11,12 @@
 namespace {
 
 using vtest::Answer;
+using vtest::At;
 using vtest::LoopbackServer;
 using vtest::Program;
 using vtest::TempDir;
 using vtest::WaitUntil;
 using vtest::Xdotool;
-
-std::string At(POINT P) { return std::to_string(P.x) + " " + std::to_string(P.y); }
 
 // Settings with no sounds.
 std::string SilentSettings(const std::string& URL, int Interval, bool KeepLog) {
@@ -35,17 +34,6 @@ HWND StartToFirstResult(Program& Vintrel) {
   Vintrel.Start();
   HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
   return Window && WaitUntil([&] { return Shown(Window).size() == 1; }, 10000) ? Window : nullptr;
-}
-
-// Waits for the box the program shows, reads its text and answers OK.
-std::string AnswerBox(const Program& Vintrel) {
-  HWND Box = nullptr;
-  if (!WaitUntil([&] { return (Box = vtest::WindowOf(Vintrel.ProcessId(), "#32770", true)) != nullptr; }, 15000))
-    return "(no box)";
-  char Text[512] = "";
-  GetWindowTextA(GetDlgItem(Box, 0xFFFF), Text, sizeof Text);
-  PostMessageA(Box, WM_COMMAND, IDOK, 0);
-  return Text;
 }
 
 TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
@@ -114,7 +102,7 @@ TEST(Files, ASettingsFileHeldByAnotherProgramAtTheStartKeepsWhatItHeldAndTheEndS
   Held.Release();
 
   PostMessageA(Window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(AnswerBox(Vintrel), "Unable to write to " + Dir.File("Vintrel.ini") + ".");
+  EXPECT_EQ(Vintrel.AnswerBox(), "Unable to write to " + Dir.File("Vintrel.ini") + ".");
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
   EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
@@ -166,7 +154,7 @@ TEST(Files, KeepingTickedAndAnIntervalThatIsNoNumberInOneRunCostNeitherTheOldLog
   ASSERT_TRUE(WaitUntil([&] { return Text(Interval) == "3x"; }, 5000)) << Text(Interval);
 
   PostMessageA(Window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(AnswerBox(Vintrel), "'3x' is not a valid integer value.");
+  EXPECT_EQ(Vintrel.AnswerBox(), "'3x' is not a valid integer value.");
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
   // The interval keeps the value the file had; the keys after it went in.

@@ -13,13 +13,12 @@
 
 namespace {
 
+using vtest::At;
 using vtest::LoopbackServer;
 using vtest::Program;
 using vtest::TempDir;
 using vtest::WaitUntil;
 using vtest::Xdotool;
-
-std::string At(POINT P) { return std::to_string(P.x) + " " + std::to_string(P.y); }
 
 // Vintrel probing the server once a minute, its first result in, and its
 // icon in the notification area.

@@ -28,6 +28,8 @@ bool Xdotool(const std::string& Arguments) {
   return Done;
 }
 
+std::string At(POINT Point) { return std::to_string(Point.x) + " " + std::to_string(Point.y); }
+
 bool FirstTrayIcon(POINT& Point) {
   HWND Tray = FindWindowA(nullptr, "Wine System Tray");
   if (!Tray) return false;

@@ -13,6 +13,9 @@ namespace vtest {
 // could not be run.
 bool Xdotool(const std::string& Arguments);
 
+// A point as xdotool takes it: "X Y".
+std::string At(POINT Point);
+
 // The centre of the first icon of Wine's notification area, in screen
 // coordinates; false when there is no such window.
 bool FirstTrayIcon(POINT& Point);

@@ -105,6 +105,18 @@ unsigned Program::ThreadCount() const {
   return Count;
 }
 
+std::string Program::AnswerBox() const {
+  HWND Box = nullptr;
+  if (!WaitUntil([&] { return (Box = WindowOf(FInfo.dwProcessId, "#32770", true)) != nullptr; }, 15000))
+    return "(no box)";
+  char Text[512] = "";
+  GetWindowTextA(GetDlgItem(Box, 0xFFFF), Text, sizeof Text);
+  PostMessageA(Box, WM_COMMAND, IDOK, 0);
+  // Gone before the next one is looked for.
+  WaitUntil([&] { return !IsWindow(Box); }, 5000);
+  return Text;
+}
+
 DWORD Program::ExitCode() const {
   DWORD Code = 0;
   GetExitCodeProcess(FInfo.hProcess, &Code);

@@ -40,6 +40,9 @@ class Program {
   DWORD ProcessId() const { return FInfo.dwProcessId; }
   // How many threads the process has now (0 when it cannot be told).
   unsigned ThreadCount() const;
+  // Waits for the program's message box, reads its text and answers OK;
+  // "(no box)" when none came.
+  std::string AnswerBox() const;
 
  private:
   std::string FPath;
