@@ -16,15 +16,15 @@ struct THandleCloser {
 };
 using TFileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
 
-TFileHandle OpenFile(const std::string& Path, DWORD Access, DWORD Share, DWORD Disposition) {
-  HANDLE Handle = CreateFileA(Path.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+TFileHandle OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
+  HANDLE Handle = CreateFileW(Path.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
 }
 
 // Opens a file for reading, shared for reading and writing as the profile
 // functions open theirs. A file or folder that is not there gives no handle,
 // and Missing says so: there is nothing to read, which is no failure.
-TFileHandle OpenForReading(const std::string& Path, bool& Missing) {
+TFileHandle OpenForReading(const std::wstring& Path, bool& Missing) {
   TFileHandle File = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   const DWORD Error = File ? ERROR_SUCCESS : GetLastError();
   Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
@@ -64,12 +64,12 @@ void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
   }
 }
 
-std::string ReadLogFile(const std::string& Path) {
+std::string ReadLogFile(const std::wstring& Path) {
   bool Missing = false;
   TFileHandle File = OpenForReading(Path, Missing);
   // A log that is not there (deleted by hand, say) is an empty log.
   if (Missing) return std::string();
-  if (!File) throw EFOpenError(Format("Cannot open file %s", {Path}));
+  if (!File) throw EFOpenError(Format("Cannot open file %s", {AnsiText(Path)}));
   // Read and made CR LF piece by piece into one string sized for the file
   // (and a few added CRs): a log of years is held once, not twice.
   std::string Text;
@@ -81,14 +81,14 @@ std::string ReadLogFile(const std::string& Path) {
   bool AfterCR = false;
   for (;;) {
     if (!ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr))
-      throw EFOpenError(Format("Cannot open file %s", {Path}));
+      throw EFOpenError(Format("Cannot open file %s", {AnsiText(Path)}));
     if (Read == 0) break;
     AppendLogText(Text, std::string_view(Buffer, Read), AfterCR);
   }
   return Text;
 }
 
-bool UnreadableFile(const std::string& Path) {
+bool UnreadableFile(const std::wstring& Path) {
   bool Missing = false;
   return !OpenForReading(Path, Missing) && !Missing;
 }
@@ -112,14 +112,14 @@ std::string SplitLogTail(std::string& Log, size_t Lines) {
   return Tail;
 }
 
-void WriteLogFile(const std::string& Path, std::initializer_list<std::string_view> Pieces) {
+void WriteLogFile(const std::wstring& Path, std::initializer_list<std::string_view> Pieces) {
   // The new log goes to a file of its own beside the old one, and only a
   // complete, flushed file replaces it: a crash or a full disk midway leaves
   // the old log whole.
-  const std::string Error = Format("Cannot create file %s", {Path});
-  const std::string Folder = Path.substr(0, Path.find_last_of('\\') + 1);
-  char Temporary[MAX_PATH];
-  if (!GetTempFileNameA(Folder.c_str(), "vtl", 0, Temporary)) throw EFCreateError(Error);
+  const std::string Error = Format("Cannot create file %s", {AnsiText(Path)});
+  const std::wstring Folder = Path.substr(0, Path.find_last_of(L'\\') + 1);
+  wchar_t Temporary[MAX_PATH];
+  if (!GetTempFileNameW(Folder.c_str(), L"vtl", 0, Temporary)) throw EFCreateError(Error);
   bool Written = false;
   {
     TFileHandle File = OpenFile(Temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
@@ -135,9 +135,9 @@ void WriteLogFile(const std::string& Path, std::initializer_list<std::string_vie
     Written = Written && FlushFileBuffers(File.get());
   }
   // One rename puts the new log in the old one's place.
-  if (Written) Written = MoveFileExA(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (Written) Written = MoveFileExW(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!Written) {
-    DeleteFileA(Temporary);
+    DeleteFileW(Temporary);
     throw EFCreateError(Error);
   }
 }
