@@ -17,22 +17,22 @@ struct THandleCloser {
 };
 using TFileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
 
-TFileHandle OpenFile(const std::string& Path, DWORD Access, DWORD Share, DWORD Disposition) {
-  HANDLE Handle = CreateFileA(Path.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+TFileHandle OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
+  HANDLE Handle = CreateFileW(Path.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
 }
 
 // Opens a file for reading, shared for reading and writing as the profile
 // functions open theirs. A file or folder that is not there gives no handle,
 // and Missing says so: there is nothing to read, which is no failure.
-TFileHandle OpenForReading(const std::string& Path, bool& Missing) {
+TFileHandle OpenForReading(const std::wstring& Path, bool& Missing) {
   TFileHandle File = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   const DWORD Error = File ? ERROR_SUCCESS : GetLastError();
   Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
   return File;
 }
 
-EFOpenError OpenError(const std::string& Path) { return EFOpenError(Format("Cannot open file %s", {Path})); }
+EFOpenError OpenError(const std::wstring& Path) { return EFOpenError(Format("Cannot open file %s", {AnsiText(Path)})); }
 
 // Reads Count bytes at Offset, all of them or fails.
 bool ReadAt(HANDLE File, LONGLONG Offset, char* Buffer, DWORD Count) {
@@ -71,16 +71,16 @@ LONGLONG TailStart(HANDLE File, LONGLONG Size, size_t Lines, std::vector<char>& 
   return 0;  // fewer lines than asked for: all of them
 }
 
-// A name GetTempFileNameA made, and with it an empty file: removed again
+// A name GetTempFileNameW made, and with it an empty file: removed again
 // unless it is kept.
 struct TTemporaryName {
-  char Name[MAX_PATH] = "";
+  wchar_t Name[MAX_PATH] = L"";
   bool Made = false;
   TTemporaryName() = default;
   TTemporaryName(const TTemporaryName&) = delete;
   TTemporaryName& operator=(const TTemporaryName&) = delete;
   ~TTemporaryName() {
-    if (Made) DeleteFileA(Name);
+    if (Made) DeleteFileW(Name);
   }
 };
 
@@ -89,9 +89,10 @@ struct TTemporaryName {
 // old log whole.
 class TNewLogFile {
  public:
-  explicit TNewLogFile(const std::string& Path) : FPath(Path), FError(Format("Cannot create file %s", {Path})) {
-    const std::string Folder = Path.substr(0, Path.find_last_of('\\') + 1);
-    FTemporary.Made = GetTempFileNameA(Folder.c_str(), "vtl", 0, FTemporary.Name) != 0;
+  explicit TNewLogFile(const std::wstring& Path)
+      : FPath(Path), FError(Format("Cannot create file %s", {AnsiText(Path)})) {
+    const std::wstring Folder = Path.substr(0, Path.find_last_of(L'\\') + 1);
+    FTemporary.Made = GetTempFileNameW(Folder.c_str(), L"vtl", 0, FTemporary.Name) != 0;
     if (FTemporary.Made) FFile = OpenFile(FTemporary.Name, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!FFile) throw EFCreateError(FError);
   }
@@ -110,13 +111,14 @@ class TNewLogFile {
   void Replace() {
     if (!FlushFileBuffers(FFile.get())) throw EFCreateError(FError);
     FFile.reset();
-    if (!MoveFileExA(FTemporary.Name, FPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(FTemporary.Name, FPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       throw EFCreateError(FError);
     FTemporary.Made = false;
   }
 
  private:
-  const std::string FPath, FError;
+  const std::wstring FPath;
+  const std::string FError;
   TTemporaryName FTemporary;  // closed before it is removed: declared before the handle
   TFileHandle FFile;
 };
@@ -154,12 +156,12 @@ void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
   }
 }
 
-bool UnreadableFile(const std::string& Path) {
+bool UnreadableFile(const std::wstring& Path) {
   bool Missing = false;
   return !OpenForReading(Path, Missing) && !Missing;
 }
 
-std::string ReadLogTail(const std::string& Path, size_t Lines, size_t ChunkSize) {
+std::string ReadLogTail(const std::wstring& Path, size_t Lines, size_t ChunkSize) {
   bool Missing = false;
   TFileHandle File = OpenForReading(Path, Missing);
   // A log that is not there (deleted by hand, say) is an empty log.
@@ -182,7 +184,7 @@ std::string ReadLogTail(const std::string& Path, size_t Lines, size_t ChunkSize)
   return Tail;
 }
 
-void WriteLogFile(const std::string& Path, std::string_view Added, size_t ChunkSize) {
+void WriteLogFile(const std::wstring& Path, std::string_view Added, size_t ChunkSize) {
   // The log as it is now comes first: if it cannot be read, nothing replaces
   // it.
   bool Missing = false;

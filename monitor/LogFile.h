@@ -4,7 +4,8 @@
 // its end copies the file on disk piece by piece into a new one with the
 // run's lines after it: the start, the run's memory and the end cost the same
 // however long the log has grown (the end's copy aside). And the one way both
-// files tell "not there" from "there but unreadable".
+// files tell "not there" from "there but unreadable". Paths are UTF-16, so
+// any folder name serves; the files' text stays 8-bit.
 
 #include <cstddef>
 #include <string>
@@ -22,16 +23,16 @@ void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR);
 // file is read backwards from its end in pieces of ChunkSize bytes, only as
 // far as the line end before those lines. A missing file is an empty log.
 // Raises EFOpenError "Cannot open file <path>".
-std::string ReadLogTail(const std::string& Path, std::size_t Lines, std::size_t ChunkSize = LogChunkSize);
+std::string ReadLogTail(const std::wstring& Path, std::size_t Lines, std::size_t ChunkSize = LogChunkSize);
 // Whether a file is there but cannot be opened for reading as the log and
 // the profile functions open it: held by another program that shares no
 // reading, a folder, or barred to this user. A file or folder that is not
 // there is not unreadable: there is nothing to read.
-bool UnreadableFile(const std::string& Path);
+bool UnreadableFile(const std::wstring& Path);
 // Replaces the log file by a complete new one: the log file as it is now,
 // made as AppendLogText makes it in pieces of ChunkSize bytes and its last
 // line ended, then Added. A missing file is an empty log. A log that cannot
 // be read raises EFOpenError "Cannot open file <path>", one that cannot be
 // replaced EFCreateError "Cannot create file <path>"; either way the log
 // stays as it was.
-void WriteLogFile(const std::string& Path, std::string_view Added, std::size_t ChunkSize = LogChunkSize);
+void WriteLogFile(const std::wstring& Path, std::string_view Added, std::size_t ChunkSize = LogChunkSize);

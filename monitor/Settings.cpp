@@ -16,32 +16,38 @@
 
 namespace {
 
-constexpr const char* SettingsFileName = "Vintrel.ini";
-constexpr const char* LogFileName = "Vintrel.log";
+constexpr const wchar_t* SettingsFileName = L"Vintrel.ini";
+constexpr const wchar_t* LogFileName = L"Vintrel.log";
 
 // ---- settings ----
 
+// The settings are 8-bit text in the system code page, as the profile
+// functions write it; only the path goes through their UTF-16 forms, which
+// take any folder name. They turn the file's text to UTF-16 and back with the
+// code page, as their 8-bit forms do inside.
+
 // A text value, whole whatever its length: the buffer grows until the value
 // fits (a value cut to the buffer comes back one character short of it).
-std::string ReadString(const std::string& Path, const char* Section, const char* Key, const std::string& Default) {
-  std::string Buffer(2048, '\0');
+std::string ReadString(const std::wstring& Path, const char* Section, const char* Key, const std::string& Default) {
+  const std::wstring WideSection = WideText(Section), WideKey = WideText(Key), WideDefault = WideText(Default);
+  std::wstring Buffer(2048, L'\0');
   for (;;) {
-    DWORD Length = GetPrivateProfileStringA(Section, Key, Default.c_str(), Buffer.data(),
+    DWORD Length = GetPrivateProfileStringW(WideSection.c_str(), WideKey.c_str(), WideDefault.c_str(), Buffer.data(),
                                             static_cast<DWORD>(Buffer.size()), Path.c_str());
     if (Length + 1 < Buffer.size()) {
       Buffer.resize(Length);
-      return Buffer;
+      return AnsiText(Buffer);
     }
     Buffer.resize(Buffer.size() * 2);
   }
 }
 
 // A value that is no integer text gives the default.
-std::int32_t ReadInteger(const std::string& Path, const char* Section, const char* Key, std::int32_t Default) {
+std::int32_t ReadInteger(const std::wstring& Path, const char* Section, const char* Key, std::int32_t Default) {
   return StrToIntDef(ReadString(Path, Section, Key, std::string()), Default);
 }
 
-bool ReadBool(const std::string& Path, const char* Section, const char* Key, bool Default) {
+bool ReadBool(const std::wstring& Path, const char* Section, const char* Key, bool Default) {
   return ReadInteger(Path, Section, Key, Default ? 1 : 0) != 0;
 }
 
@@ -49,23 +55,24 @@ bool ReadBool(const std::string& Path, const char* Section, const char* Key, boo
 // longer one to a few characters and still reports success.
 constexpr size_t MaxProfileLine = 32767;
 
-EIniFileException WriteError(const std::string& Path) {
-  return EIniFileException(Format("Unable to write to %s", {Path}));
+EIniFileException WriteError(const std::wstring& Path) {
+  return EIniFileException(Format("Unable to write to %s", {AnsiText(Path)}));
 }
 
 // Each write reaches the file at once; a new section goes to the end of the
 // file, a new key to the end of its section. A value too long for one line is
 // not written at all, so the file keeps the value it held.
-void WriteString(const std::string& Path, const char* Section, const char* Key, const std::string& Value) {
+void WriteString(const std::wstring& Path, const char* Section, const char* Key, const std::string& Value) {
   if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine ||
-      !WritePrivateProfileStringA(Section, Key, Value.c_str(), Path.c_str()))
+      !WritePrivateProfileStringW(WideText(Section).c_str(), WideText(Key).c_str(), WideText(Value).c_str(),
+                                  Path.c_str()))
     throw WriteError(Path);
 }
 
 // A text that is no number is not written: the key keeps the value the file
 // holds, its error joins Errors, and the keys after it still go in, so a typo
 // in one field costs nothing else the user set during the run.
-void WriteInteger(const std::string& Path, const char* Section, const char* Key, const std::string& Text,
+void WriteInteger(const std::wstring& Path, const char* Section, const char* Key, const std::string& Text,
                   std::vector<std::exception_ptr>& Errors) {
   std::int32_t Value = 0;
   try {
@@ -77,7 +84,7 @@ void WriteInteger(const std::string& Path, const char* Section, const char* Key,
   WriteString(Path, Section, Key, std::to_string(Value));
 }
 
-void WriteBool(const std::string& Path, const char* Section, const char* Key, bool Value) {
+void WriteBool(const std::wstring& Path, const char* Section, const char* Key, bool Value) {
   WriteString(Path, Section, Key, Value ? "1" : "0");
 }
 
@@ -91,7 +98,7 @@ void EndLine(std::string& Text) {
 }  // namespace
 
 void TVintrelF::LoadSettings() {
-  const std::string Path = ExeDirectory() + SettingsFileName;
+  const std::wstring Path = ExeDirectory() + SettingsFileName;
   // A settings file that is there but cannot be read (another program holds
   // it open and shares no reading) reads as the defaults, and the profile
   // functions do not say so. Written back at the end, those defaults would
@@ -128,7 +135,7 @@ void TVintrelF::LoadSettings() {
 }
 
 void TVintrelF::SaveSettings() {
-  const std::string Path = ExeDirectory() + SettingsFileName;
+  const std::wstring Path = ExeDirectory() + SettingsFileName;
   auto WriteLog = [this] {
     std::string Shown = memoLog->Text();
     EndLine(Shown);

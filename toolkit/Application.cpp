@@ -2,6 +2,7 @@
 
 #include "toolkit/Exceptions.h"
 #include "toolkit/Platform.h"
+#include "toolkit/TextUtils.h"
 
 #include <commctrl.h>
 
@@ -48,7 +49,7 @@ class TApplication::TAppWindow : public TWindowObject {
 };
 
 TApplication::TApplication() : TComponent(nullptr) {
-  FWindow = std::make_unique<TAppWindow>(this, DefaultTitleFromPath(Platform().ExePath()));
+  FWindow = std::make_unique<TAppWindow>(this, DefaultTitleFromPath(AnsiText(Platform().ExePath())));
   // Errors caught at window procedures wait for the next message loop, which
   // shows them in the error box.
   SetHandlerErrorSink([this](std::exception_ptr Error) { QueueException(Error); });

@@ -4,10 +4,10 @@
 
 namespace {
 
-std::string RealExePath() {
-  std::string path(MAX_PATH, '\0');
+std::wstring RealExePath() {
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (n < path.size()) {
       path.resize(n);
       return path;
@@ -29,8 +29,8 @@ TPlatform& Platform() {
   return table;
 }
 
-std::string ExeDirectory() {
-  std::string path = Platform().ExePath();
-  std::string::size_type slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+std::wstring ExeDirectory() {
+  std::wstring path = Platform().ExePath();
+  std::wstring::size_type slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

@@ -39,8 +39,9 @@ struct TPlatform {
   // rectangle, flags and colour.
   int(WINAPI* DrawTextA)(HDC, LPCSTR, int, LPRECT, UINT);
   BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
-  // Full path of the running executable, as the system reports it.
-  std::string (*ExePath)();
+  // Full path of the running executable, as the system reports it: in
+  // UTF-16, since the folder's name may hold characters the code page lacks.
+  std::wstring (*ExePath)();
 };
 
 // The one table of the process. Only the user-interface thread swaps entries,
@@ -48,4 +49,4 @@ struct TPlatform {
 TPlatform& Platform();
 
 // Directory of the running executable, with its trailing backslash.
-std::string ExeDirectory();
+std::wstring ExeDirectory();

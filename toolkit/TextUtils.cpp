@@ -119,3 +119,20 @@ std::string NowText() {
   GetLocalTime(&Now);
   return DateTimeText(Now);
 }
+
+std::wstring WideText(std::string_view Text) {
+  if (Text.empty()) return std::wstring();
+  const int Length = MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+  std::wstring Wide(static_cast<size_t>(Length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Length);
+  return Wide;
+}
+
+std::string AnsiText(std::wstring_view Text) {
+  if (Text.empty()) return std::string();
+  const int Length =
+      WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+  std::string Ansi(static_cast<size_t>(Length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Ansi.data(), Length, nullptr, nullptr);
+  return Ansi;
+}

@@ -39,3 +39,9 @@ std::string DateTimeText(const SYSTEMTIME& Time);
 
 // DateTimeText of the current local time.
 std::string NowText();
+
+// Text in the system's ANSI code page and in UTF-16, both ways. A path goes
+// to the file functions as UTF-16, since a folder name may hold characters
+// the code page lacks; such characters come back as "?" in ANSI text.
+std::wstring WideText(std::string_view Text);
+std::string AnsiText(std::wstring_view Text);

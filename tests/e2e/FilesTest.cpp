@@ -36,14 +36,17 @@ HWND StartToFirstResult(Program& Vintrel) {
   return Window && WaitUntil([&] { return Shown(Window).size() == 1; }, 10000) ? Window : nullptr;
 }
 
-TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
+TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLogWhateverTheFolderIsCalled) {
   LoopbackServer Server;
   TempDir Dir;
+  // Kept in a folder whose name the ANSI code page cannot spell ("tools" in
+  // Chinese): the settings put there are read, and both files land there.
+  const std::string Kept = "\xe5\xb7\xa5\xe5\x85\xb7\\";
+  Program Vintrel(Dir.MakeFolder(Kept));
   // As the user set it: capitals in the address, a one-second interval, the
   // log kept, no sounds.
   const std::string Typed = "HTTP://127.0.0.1:" + std::to_string(Server.Port()) + "/Ping";
-  Dir.Write("Vintrel.ini", SilentSettings(Typed, 1, true));
-  Program Vintrel(Dir.Path());
+  Dir.Write(Kept + "Vintrel.ini", SilentSettings(Typed, 1, true));
   HWND Window = StartToFirstResult(Vintrel);
   ASSERT_NE(Window, nullptr);
   Server.Down();
@@ -55,7 +58,7 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
 
-  const std::string Log = Dir.Read("Vintrel.log");
+  const std::string Log = Dir.Read(Kept + "Vintrel.log");
   std::vector<std::string> Lines = TempDir::Lines(Log);
   ASSERT_EQ(Lines.size(), 3u) << Log;
   EXPECT_EQ(Lines[0].rfind("Connected to " + Typed + " - ", 0), 0u) << Lines[0];
@@ -71,7 +74,7 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLog) {
     }
   EXPECT_EQ(Breaks, 3u);
 
-  const std::string Ini = Dir.Read("Vintrel.ini");
+  const std::string Ini = Dir.Read(Kept + "Vintrel.ini");
   for (const std::string& Line :
        {"url=" + Typed, std::string("interval=1"), std::string("timeout=20"), std::string("connect.sound=0"),
         std::string("disconnect.sound=0"), std::string("store.log=1")})

@@ -1,5 +1,7 @@
 #include "tests/support/Program.h"
 
+#include "tests/support/TempDir.h"
+
 #include <tlhelp32.h>
 
 #include <stdexcept>
@@ -54,7 +56,7 @@ bool WaitUntil(const std::function<bool()>& Done, unsigned TimeoutMs) {
 }
 
 Program::Program(const std::string& Folder, const std::string& Name) : FPath(Folder + Name) {
-  if (!CopyFileA((TestProgramFolder() + "Vintrel.exe").c_str(), FPath.c_str(), FALSE))
+  if (!CopyFileW(Utf16(TestProgramFolder() + "Vintrel.exe").c_str(), Utf16(FPath).c_str(), FALSE))
     throw std::runtime_error("cannot copy Vintrel.exe to " + FPath);
 }
 
@@ -70,12 +72,11 @@ Program::~Program() {
 }
 
 void Program::Start() {
-  STARTUPINFOA Startup = {};
+  STARTUPINFOW Startup = {};
   Startup.cb = sizeof Startup;
-  std::string CommandLine = "\"" + FPath + "\"";
-  std::string Folder = FPath.substr(0, FPath.find_last_of('\\') + 1);
+  std::wstring CommandLine = L"\"" + Utf16(FPath) + L"\"";
   // Started from another folder: the program must find its files by its own path.
-  if (!CreateProcessA(FPath.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
+  if (!CreateProcessW(Utf16(FPath).c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
                       &FInfo))
     throw std::runtime_error("cannot start " + FPath);
 }

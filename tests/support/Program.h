@@ -24,7 +24,8 @@ HWND WindowOf(DWORD ProcessId, const char* ClassName, bool Shown = false);
 
 class Program {
  public:
-  // Copies Vintrel.exe (from beside the test program) into Folder as Name.
+  // Copies Vintrel.exe (from beside the test program) into Folder as Name
+  // (UTF-8 paths).
   Program(const std::string& Folder, const std::string& Name = "Vintrel.exe");
   // Ends a copy that is still running.
   ~Program();

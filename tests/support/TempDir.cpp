@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -18,29 +19,36 @@ std::string& PretendedExePath() {
   return Path;
 }
 
-std::string ReportPretendedExePath() { return PretendedExePath(); }
+std::wstring ReportPretendedExePath() { return Utf16(PretendedExePath()); }
 
-void RemoveTree(const std::string& Folder) {
-  WIN32_FIND_DATAA Found;
-  HANDLE Find = FindFirstFileA((Folder + "*").c_str(), &Found);
+void RemoveTree(const std::wstring& Folder) {
+  WIN32_FIND_DATAW Found;
+  HANDLE Find = FindFirstFileW((Folder + L"*").c_str(), &Found);
   if (Find != INVALID_HANDLE_VALUE) {
     do {
-      std::string Name = Found.cFileName;
-      if (Name == "." || Name == "..") continue;
-      std::string Full = Folder + Name;
-      SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      std::wstring Name = Found.cFileName;
+      if (Name == L"." || Name == L"..") continue;
+      std::wstring Full = Folder + Name;
+      SetFileAttributesW(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(Full + "\\");
+        RemoveTree(Full + L"\\");
       else
-        DeleteFileA(Full.c_str());
-    } while (FindNextFileA(Find, &Found));
+        DeleteFileW(Full.c_str());
+    } while (FindNextFileW(Find, &Found));
     FindClose(Find);
   }
-  SetFileAttributesA(Folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(Folder.c_str());
+  SetFileAttributesW(Folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(Folder.c_str());
 }
 
 }  // namespace
+
+std::wstring Utf16(const std::string& Utf8) {
+  std::wstring Wide(Utf8.size(), L'\0');
+  Wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), static_cast<int>(Utf8.size()),
+                                                      Wide.data(), static_cast<int>(Wide.size()))));
+  return Wide;
+}
 
 TempDir::TempDir() {
   static std::atomic<int> Counter{0};
@@ -57,9 +65,9 @@ TempDir::TempDir() {
   throw std::runtime_error("cannot create a temporary folder");
 }
 
-TempDir::~TempDir() { RemoveTree(FPath); }
+TempDir::~TempDir() { RemoveTree(Utf16(FPath)); }
 
-void TempDir::RemoveAll(const std::string& Folder) { RemoveTree(Folder); }
+void TempDir::RemoveAll(const std::string& Folder) { RemoveTree(Utf16(Folder)); }
 
 std::vector<std::string> TempDir::Lines(const std::string& Text) {
   std::vector<std::string> Result;
@@ -74,19 +82,24 @@ std::vector<std::string> TempDir::Lines(const std::string& Text) {
 }
 
 void TempDir::Write(const std::string& Name, const std::string& Content) const {
-  std::ofstream Out(File(Name), std::ios::binary);
+  std::ofstream Out(std::filesystem::path(Utf16(File(Name))), std::ios::binary);
   Out << Content;
 }
 
 std::string TempDir::Read(const std::string& Name) const {
-  std::ifstream In(File(Name), std::ios::binary);
+  std::ifstream In(std::filesystem::path(Utf16(File(Name))), std::ios::binary);
   std::ostringstream Text;
   Text << In.rdbuf();
   return Text.str();
 }
 
 bool TempDir::Exists(const std::string& Name) const {
-  return GetFileAttributesA(File(Name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(Utf16(File(Name)).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string TempDir::MakeFolder(const std::string& Name) const {
+  if (!CreateDirectoryW(Utf16(File(Name)).c_str(), nullptr)) throw std::runtime_error("cannot create " + File(Name));
+  return File(Name);
 }
 
 void TempDir::PretendExecutableHere() const {
@@ -95,7 +108,7 @@ void TempDir::PretendExecutableHere() const {
 }
 
 HeldFile::HeldFile(const std::string& Path)
-    : FHandle(CreateFileA(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    : FHandle(CreateFileW(Utf16(Path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
 
 void HeldFile::Release() {
   if (Held()) CloseHandle(FHandle);

@@ -9,6 +9,10 @@
 
 namespace vtest {
 
+// Paths in the test support are UTF-8 (ASCII ones read the same in ANSI), so
+// a test can name a folder in any script; the file functions get UTF-16.
+std::wstring Utf16(const std::string& Utf8);
+
 class TempDir {
  public:
   TempDir();
@@ -23,6 +27,8 @@ class TempDir {
   void Write(const std::string& Name, const std::string& Content) const;
   std::string Read(const std::string& Name) const;
   bool Exists(const std::string& Name) const;
+  // Makes a folder inside this one (Name ends with a backslash); its path.
+  std::string MakeFolder(const std::string& Name) const;
 
   // Makes the platform seam report "<folder>\Vintrel.exe" as the executable.
   void PretendExecutableHere() const;

@@ -33,7 +33,7 @@ TEST(LogText, EveryLineEndBecomesCrLfAlsoWhereAReadSplitsIt) {
 // every CR LF is split between two pieces, to the program's own.
 class LogFile : public ::testing::TestWithParam<size_t> {
  protected:
-  std::string Path() const { return Dir.File("Vintrel.log"); }
+  std::wstring Path() const { return vtest::Utf16(Dir.File("Vintrel.log")); }
   std::string Tail(const std::string& Raw, size_t Lines) {
     Dir.Write("Vintrel.log", Raw);
     return ReadLogTail(Path(), Lines, GetParam());
@@ -64,7 +64,7 @@ TEST_P(LogFile, FewerLinesThanAskedForAreAllShownAndNoneIsLost) {
     EXPECT_EQ(Tail(Whole, 5), Whole);
     EXPECT_EQ(Tail(Whole, 0), "");
   }
-  DeleteFileA(Path().c_str());
+  DeleteFileW(Path().c_str());
   EXPECT_EQ(ReadLogTail(Path(), 5, GetParam()), "");  // a missing log is an empty one
 }
 
@@ -74,7 +74,7 @@ TEST_P(LogFile, IsWrittenBackWholeWithEveryLineEndedThenTheAddedLines) {
   EXPECT_EQ(WrittenBack("x\0\ny\0"s, "new\r\n"), "x \r\ny \r\nnew\r\n");
   EXPECT_EQ(WrittenBack("", "new\r\n"), "new\r\n");
   EXPECT_EQ(WrittenBack("kept\r\n", ""), "kept\r\n");
-  DeleteFileA(Path().c_str());
+  DeleteFileW(Path().c_str());
   WriteLogFile(Path(), "new\r\n", GetParam());
   EXPECT_EQ(Dir.Read("Vintrel.log"), "new\r\n");
 }
