@@ -5,6 +5,21 @@
 #include "toolkit/Application.h"
 #include "ui/VintrelU.h"
 
+#include <cstdlib>
+#include <exception>
+
+#if defined(__GLIBCXX__)
+// The GNU C++ library's handler for an error nobody catches names the error's
+// type on the standard error stream, which a program without a console does
+// not have; it brings the library's name demangler and the C runtime's own
+// printf with it, a fifth of the program. Here it only ends the process, as
+// that handler does once it has written. (Every error the program raises is
+// caught and shown by the event loop; this is for what escapes a thread.)
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}
+#endif
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Unit start-up, in order: the toolkit makes the application object (its
   // hidden window carries the title derived from the executable's name); the

@@ -64,13 +64,14 @@ TEST_F(SettingsTest, HandEditedFilesReadRightAndKeepTheirOtherLines) {
       "[CONFIG]\r\n  URL  =  " +
       Url() +
       "  \r\n; the interval\r\nINTERVAL=0x3C\r\nunknown=1\r\n"
-      "\r\n[sound]\r\nconnect.sound=letters\r\nConnect.Wav = C:\\Sounds\\up.wav\r\ndisconnect.sound=0\r\n"
+      "\r\n[sound]\r\nconnect.sound=letters\r\nConnect.Wav = C:\\Sons\\\xe9t\xe9.wav\r\ndisconnect.sound=0\r\n"
       "[log]\r\nstore.log=letters\r\n");
   CreateWindowAsIs();
   EXPECT_EQ(Form->editURL->Text(), Url());
   EXPECT_EQ(Form->editInterval->Text(), "60");
   EXPECT_TRUE(Form->cbSndConnect->Checked());  // letters: its default
-  EXPECT_EQ(Form->editSndConnect->Text(), "C:\\Sounds\\up.wav");
+  // 8-bit text in the code page, read and written as it stands.
+  EXPECT_EQ(Form->editSndConnect->Text(), "C:\\Sons\\\xe9t\xe9.wav");
   EXPECT_FALSE(Form->cbSndDisconnect->Checked());
   EXPECT_FALSE(Form->cbSaveLog->Checked());  // letters: its default
 
@@ -79,7 +80,7 @@ TEST_F(SettingsTest, HandEditedFilesReadRightAndKeepTheirOtherLines) {
   Form->editTimeOut->SetText("$1E");
   Destroy();
   std::string Ini = Dir.Read("Vintrel.ini");
-  for (const char* Kept : {"; my settings", "[Other]", "keep=me", "; the interval", "unknown=1"})
+  for (const char* Kept : {"; my settings", "[Other]", "keep=me", "; the interval", "unknown=1", "\\\xe9t\xe9.wav\r\n"})
     EXPECT_NE(Ini.find(Kept), std::string::npos) << Kept;
   std::vector<std::string> Lines = IniLines();
   auto Has = [&](const std::string& Line) { return std::find(Lines.begin(), Lines.end(), Line) != Lines.end(); };
