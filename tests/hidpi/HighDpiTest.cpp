@@ -88,6 +88,12 @@ class HighDpiTest : public vtest::MainWindowFixture {
 TEST_F(HighDpiTest, TheWindowIsLaidOutHalfAgainAsLargeWithEveryCaptionWholeAndTheLampAt24Pixels) {
   EXPECT_EQ(Form->PixelsPerInch(), 144);
   ExpectClientSize(450, 180);
+  // Docked with its larger size in the work area's corner, all of it inside.
+  RECT Work, Outer;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0));
+  ASSERT_TRUE(GetWindowRect(Form->WindowHandle(), &Outer));
+  EXPECT_EQ(Outer.right, Work.right);
+  EXPECT_EQ(Outer.bottom, Work.bottom);
   // Every figure of the layout times 1.5, rounded as MulDiv rounds.
   EXPECT_EQ(Bounds(Form->ipanelCaption), (std::vector<int>{0, 0, 450, 29}));
   EXPECT_EQ(Bounds(Form->gimageCaption), (std::vector<int>{0, 0, 450, 29}));
