@@ -35,6 +35,14 @@ void TKVRLabel::SetAutoSize(bool Value) {
   FitToText();
 }
 
+void TKVRLabel::ChangeScale(int NewDpi, int OldDpi) {
+  // First: the fit that the new font brings counts them.
+  FBorderThickness = ScaleToDpi(1, NewDpi);
+  FShadowOffset = ScaleToDpi(1, NewDpi);
+  TLabel::ChangeScale(NewDpi, OldDpi);
+  FitToText();  // also where the font height came out the same
+}
+
 void TKVRLabel::TextChanged() {
   TLabel::TextChanged();
   FitToText();

@@ -26,6 +26,9 @@ class TKVRLabel : public TLabel {
 
   // The standard setter, then one more fit, whatever the value was.
   void SetAutoSize(bool Value) override;
+  // The outline and the shadow keep their share of the text: they lie
+  // 1 pixel from it at 96 DPI, and as far as that scales to at another.
+  void ChangeScale(int NewDpi, int OldDpi) override;
 
  protected:
   void DrawLabelText(RECT& Rect, UINT Flags) override;
@@ -38,9 +41,9 @@ class TKVRLabel : public TLabel {
   bool FShowBorder = false;
   bool FShowShadow = false;
   // How far each outline copy lies from the text, and the shadow from the
-  // text, rightwards and downwards; in pixels.
-  const int FBorderThickness = 1;
-  const int FShadowOffset = 1;
+  // text, rightwards and downwards; in pixels, 1 at 96 DPI.
+  int FBorderThickness = 1;
+  int FShadowOffset = 1;
 };
 
 // What hovering does to a TKVRActiveLabel.

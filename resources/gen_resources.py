@@ -5,10 +5,13 @@ Everything is 16-colour (4 bits per pixel) with the classic VGA palette, so
 the pictures look the same on every display depth.  Output is deterministic:
 running this twice gives byte-identical files.
 
-    connect.ico, disconnect.ico, pause.ico   tray lamps, one 16x16 image each
-    Vintrel.ico                              application icon, 16x16 and 32x32
+    connect.ico, disconnect.ico, pause.ico   tray lamps, 16, 20, 24, 32 and
+                                             48 pixels square
+    Vintrel.ico                              application icon, the same sizes
     glyph_minimize.bmp, glyph_close.bmp,
     glyph_play.bmp                           12x11 button glyphs on silver
+    glyph_*_120.bmp, _144, _192              the glyphs for 125, 150 and 200 %
+                                             display scale: 15x14, 18x17, 24x22
 
 Only the Python standard library is used.  Run with --check to verify,
 without writing anything, that the files here are up to date.
@@ -71,6 +74,14 @@ LAMP_DESIGNS = {
     32: dict(centre=10.0, bevel=13.5, shadow=(8.0, -0.4),
              glint=(6.2, 8.2, 0.75)),
 }
+# The other sizes the shell asks for (20 at 125 %, 24 at 150 %, 48 at 300 %)
+# follow the 32-pixel design, scaled.
+for _size in (20, 24, 48):
+    _f = _size / 32.0
+    LAMP_DESIGNS[_size] = dict(centre=10.0 * _f, bevel=13.5 * _f,
+                               shadow=(8.0 * _f, -0.4),
+                               glint=(6.2 * _f, 8.2 * _f, 0.75))
+LAMP_SIZES = (16, 20, 24, 32, 48)
 
 
 def draw_lamp(size, lamp):
@@ -186,6 +197,50 @@ def glyph_play():
     return g
 
 
+# The glyphs for larger display scales: the same shapes, drawn anew at the
+# scaled size (a shape is a test of each pixel's centre in the 12x11 design's
+# coordinates), never the small ones stretched.
+GLYPH_SCALES = (120, 144, 192)
+
+
+def mul_div(a, b, c):
+    """Windows' MulDiv for positive numbers: rounded, halves up."""
+    return (a * b * 2 + c) // (2 * c)
+
+
+def scaled_glyph(inside, dpi):
+    w, h = mul_div(GLYPH_W, dpi, 96), mul_div(GLYPH_H, dpi, 96)
+    sx, sy = GLYPH_W / w, GLYPH_H / h
+    g = [[SILVER] * w for _ in range(h)]
+    for y in range(h):
+        for x in range(w):
+            colour = inside((x + 0.5) * sx, (y + 0.5) * sy)
+            if colour is not None:
+                g[y][x] = colour
+    return g
+
+
+def inside_minimize(x, y):
+    return MAROON if 2 <= x < 10 and 8 <= y < 10 else None
+
+
+def inside_close(x, y):
+    # Two strokes two pixels wide, crossing in the middle, over rows 1-9:
+    # their middle lines run through (2, 1.5)-(10, 9.5) and back.
+    if not (1 <= y < 10):
+        return None
+    if abs(x - (y + 0.5)) < 1 or abs(x - (11.5 - y)) < 1:
+        return BLACK
+    return None
+
+
+def inside_play(x, y):
+    # Base at column 3 over rows 1-9, tip near column 10 on the middle row.
+    if x < 3 or not (1 <= y < 10):
+        return None
+    return MAROON if x - 3 < 7.5 - 1.6 * abs(y - 5.5) else None
+
+
 # --------------------------------------------------------------------------
 # File formats
 
@@ -289,9 +344,10 @@ def bmp_file(img):
 # --------------------------------------------------------------------------
 
 
-def check_glyph(name, g):
-    if len(g) != GLYPH_H or any(len(row) != GLYPH_W for row in g):
-        sys.exit("%s: not %dx%d" % (name, GLYPH_W, GLYPH_H))
+def check_glyph(name, g, dpi=96):
+    w, h = mul_div(GLYPH_W, dpi, 96), mul_div(GLYPH_H, dpi, 96)
+    if len(g) != h or any(len(row) != w for row in g):
+        sys.exit("%s: not %dx%d" % (name, w, h))
     # The toolkit draws the colour of the bottom-left pixel as transparent,
     # so that pixel has to be the ground colour.
     if g[-1][0] != SILVER:
@@ -299,20 +355,26 @@ def check_glyph(name, g):
 
 
 def outputs():
-    lamp16 = {k: draw_lamp(16, v) for k, v in
-              (("green", LAMP_GREEN), ("red", LAMP_RED), ("yellow", LAMP_YELLOW))}
+    def lamps(colour):
+        return [draw_lamp(size, colour) for size in LAMP_SIZES]
+
     files = {
-        "connect.ico": ico_file([lamp16["green"]]),
-        "disconnect.ico": ico_file([lamp16["red"]]),
-        "pause.ico": ico_file([lamp16["yellow"]]),
-        "Vintrel.ico": ico_file([lamp16["yellow"], draw_lamp(32, LAMP_YELLOW)]),
+        "connect.ico": ico_file(lamps(LAMP_GREEN)),
+        "disconnect.ico": ico_file(lamps(LAMP_RED)),
+        "pause.ico": ico_file(lamps(LAMP_YELLOW)),
+        "Vintrel.ico": ico_file(lamps(LAMP_YELLOW)),
     }
-    for name, draw in (("glyph_minimize.bmp", glyph_minimize),
-                       ("glyph_close.bmp", glyph_close),
-                       ("glyph_play.bmp", glyph_play)):
+    for base, draw, inside in (("glyph_minimize", glyph_minimize, inside_minimize),
+                               ("glyph_close", glyph_close, inside_close),
+                               ("glyph_play", glyph_play, inside_play)):
         g = draw()
-        check_glyph(name, g)
-        files[name] = bmp_file(g)
+        check_glyph(base, g)
+        files[base + ".bmp"] = bmp_file(g)
+        for dpi in GLYPH_SCALES:
+            name = "%s_%d.bmp" % (base, dpi)
+            g = scaled_glyph(inside, dpi)
+            check_glyph(name, g, dpi)
+            files[name] = bmp_file(g)
     return files
 
 

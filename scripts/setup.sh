@@ -82,3 +82,25 @@ wine_no_crash_dialog() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
     touch "$marker"
 }
+
+# The tests that check the window at 150 % display scale run in a second
+# prefix of their own, whose system DPI is 144: Wine takes it from the user's
+# LogPixels. The user's prefix and the main test prefix are never touched.
+VINTREL_HIDPI=144
+hidpi_prefix_path() { printf '%s\n' "$VINTREL_BUILD/wineprefix-${VINTREL_HIDPI}dpi"; }
+
+wine_prefix_hidpi() {
+  (
+    export WINEPREFIX
+    WINEPREFIX=$(hidpi_prefix_path)
+    wine_prefix
+    wine_no_crash_dialog
+    local marker="$WINEPREFIX/.vintrel-logpixels-$VINTREL_HIDPI"
+    if [ ! -f "$marker" ]; then
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$VINTREL_HIDPI" /f >/dev/null 2>&1 &&
+        touch "$marker"
+      # The setting is read when the prefix's server starts: let it end.
+      wineserver -w
+    fi
+  )
+}

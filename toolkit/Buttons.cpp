@@ -47,8 +47,14 @@ void TSpeedButton::SetFlat(bool Value) {
 }
 
 void TSpeedButton::LoadGlyph(const char* Resource) {
-  FGlyph.Load(Resource);
+  FGlyph.LoadForDpi(Resource, CurrentDpi());
+  FGlyphName = Resource;
   Invalidate();
+}
+
+void TSpeedButton::ChangeScale(int NewDpi, int OldDpi) {
+  TGraphicControl::ChangeScale(NewDpi, OldDpi);
+  if (!FGlyphName.empty()) FGlyph.LoadForDpi(FGlyphName, NewDpi);
 }
 
 void TSpeedButton::Click() {
@@ -129,7 +135,7 @@ void TSpeedButton::Paint() {
   Canvas().SetBrushStyle(TBrushStyle::bsClear);
   RECT Text = {0, 0, 0, 0};
   if (!Caption().empty()) Canvas().DrawTextRect(Caption(), Text, DT_CALCRECT | DT_SINGLELINE);
-  const int Spacing = (!FGlyph.Empty() && !Caption().empty()) ? 4 : 0;
+  const int Spacing = (!FGlyph.Empty() && !Caption().empty()) ? ScaleToDpi(4, CurrentDpi()) : 0;
   const int BlockWidth = FGlyph.Width() + Spacing + (Text.right - Text.left);
   int X = (Width() - BlockWidth + 1) / 2 + (Sunken ? 1 : 0);
   const int Shift = Sunken ? 1 : 0;

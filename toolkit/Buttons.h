@@ -4,6 +4,8 @@
 
 #include "toolkit/Controls.h"
 
+#include <string>
+
 class TSpeedButton : public TGraphicControl {
  public:
   explicit TSpeedButton(TComponent* AOwner);
@@ -19,7 +21,8 @@ class TSpeedButton : public TGraphicControl {
   // A flat button shows its frame only under the pointer, or when down.
   bool Flat() const { return FFlat; }
   void SetFlat(bool Value);
-  // The glyph: its bottom-left pixel's colour is drawn transparent.
+  // The glyph: its bottom-left pixel's colour is drawn transparent. It is
+  // the one drawn for the button's DPI (see TBitmapResource::LoadForDpi).
   void LoadGlyph(const char* Resource);
   const TBitmapResource& Glyph() const { return FGlyph; }
 
@@ -28,6 +31,8 @@ class TSpeedButton : public TGraphicControl {
   void Click() override;
   void Paint() override;
   bool DialogChar(char Key) override;
+  // The bounds and font, and the glyph drawn for the new DPI.
+  void ChangeScale(int NewDpi, int OldDpi) override;
 
  protected:
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -46,4 +51,5 @@ class TSpeedButton : public TGraphicControl {
   bool FPressed = false;   // ... and the pointer is over the button
   bool FHot = false;       // the pointer is over the button
   TBitmapResource FGlyph;
+  std::string FGlyphName;  // the 96-DPI glyph's resource; empty: none
 };

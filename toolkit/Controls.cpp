@@ -92,6 +92,21 @@ bool TControl::FormActive() const {
   return Window && Window->ActiveFlag();
 }
 
+int TControl::CurrentDpi() const {
+  const TControl* Top = this;
+  while (Top->FParent) Top = Top->FParent;
+  auto* Window = dynamic_cast<const TWinControl*>(Top);
+  return Window ? Window->PixelsPerInch() : DefaultDpi;
+}
+
+void TControl::ChangeScale(int NewDpi, int OldDpi) {
+  SetBounds(MulDiv(FLeft, NewDpi, OldDpi), MulDiv(FTop, NewDpi, OldDpi), MulDiv(FWidth, NewDpi, OldDpi),
+            MulDiv(FHeight, NewDpi, OldDpi));
+  // After the bounds: a label that fits itself to its text does so with the
+  // new font, where the new bounds put it.
+  FFont.SetHeight(MulDiv(FFont.Height(), NewDpi, OldDpi));
+}
+
 void TControl::Invalidate() {
   if (FParent && FParent->HandleAllocated()) {
     RECT R = BoundsRect();
@@ -342,6 +357,14 @@ void TWinControl::AlignControls() {
     }
   }
   if (HandleAllocated()) InvalidateRect(WindowHandle(), nullptr, TRUE);
+}
+
+void TWinControl::ChangeScale(int NewDpi, int OldDpi) {
+  TControl::ChangeScale(NewDpi, OldDpi);
+  // A copy: nothing here adds or removes a child, but a child's own scaling
+  // must not be able to pull the list from under the loop.
+  for (TControl* Child : std::vector<TControl*>(FControls)) Child->ChangeScale(NewDpi, OldDpi);
+  AlignControls();
 }
 
 void TWinControl::SetTabStop(bool Value) {

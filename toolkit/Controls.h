@@ -4,6 +4,7 @@
 // visibility, enabled state, caption, font, colour, hint and mouse events.
 
 #include "toolkit/Classes.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Graphics.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Window.h"
@@ -59,6 +60,13 @@ class TControl : public TComponent {
   // Whether the top-level window the control sits in is the active window
   // (a form's active flag); false for a control on no form.
   bool FormActive() const;
+  // The DPI the control is laid out for: its top-level window's (a form's),
+  // 96 for a control on no form.
+  int CurrentDpi() const;
+  // The layout goes from OldDpi to NewDpi: the bounds and the font height
+  // scale by NewDpi/OldDpi, each figure on its own, rounded as MulDiv
+  // rounds. Controls with lengths or pictures of their own scale those too.
+  virtual void ChangeScale(int NewDpi, int OldDpi);
 
   // Asks for the control's area to be painted again.
   virtual void Invalidate();
@@ -180,6 +188,10 @@ class TWinControl : public TControl, public TWindowObject {
   // For a top-level window: whether it is the active window. A form keeps
   // this flag; other windows are never active themselves.
   virtual bool ActiveFlag() const { return false; }
+  // For a top-level window: the DPI its layout is for. A form keeps it.
+  virtual int PixelsPerInch() const { return DefaultDpi; }
+  // Itself, then every child control.
+  void ChangeScale(int NewDpi, int OldDpi) override;
 
   virtual void SetFocus();
   bool CanFocus() const;

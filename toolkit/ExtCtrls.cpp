@@ -58,6 +58,11 @@ void TImage::SetTransparent(bool Value) {
   Invalidate();
 }
 
+void TImage::ChangeScale(int NewDpi, int OldDpi) {
+  TGraphicControl::ChangeScale(NewDpi, OldDpi);
+  FPicture.SetSize(MulDiv(FPicture.Size(), NewDpi, OldDpi));
+}
+
 void TImage::Paint() {
   if (!FTransparent) {
     Canvas().SetBrushStyle(TBrushStyle::bsSolid);

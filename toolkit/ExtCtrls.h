@@ -43,6 +43,8 @@ class TImage : public TGraphicControl {
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool Value);
   void Paint() override;
+  // The bounds, and the icon loaded again at its size for the new DPI.
+  void ChangeScale(int NewDpi, int OldDpi) override;
 
  private:
   TIcon FPicture;

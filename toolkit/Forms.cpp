@@ -15,11 +15,23 @@ void TCustomForm::SetClientSize(int AWidth, int AHeight) {
   FClientWidth = AWidth;
   FClientHeight = AHeight;
   if (HandleAllocated()) {
-    RECT R = {0, 0, AWidth, AHeight};
-    AdjustWindowRectEx(&R, static_cast<DWORD>(GetWindowLongPtrA(WindowHandle(), GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(WindowHandle(), GWL_EXSTYLE)));
+    RECT R =
+        WindowRectForClient({0, 0, AWidth, AHeight}, static_cast<DWORD>(GetWindowLongPtrA(WindowHandle(), GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongPtrA(WindowHandle(), GWL_EXSTYLE)), FDpi);
     SetBounds(Left(), Top(), R.right - R.left, R.bottom - R.top);
   }
+}
+
+void TCustomForm::ScaleTo(int Dpi) {
+  if (Dpi <= 0 || Dpi == FDpi) return;
+  const int Old = FDpi;
+  // First: a control that loads a picture for the DPI asks the form for it.
+  FDpi = Dpi;
+  FClientWidth = MulDiv(FClientWidth, Dpi, Old);
+  FClientHeight = MulDiv(FClientHeight, Dpi, Old);
+  Font().SetHeight(MulDiv(Font().Height(), Dpi, Old));
+  for (TControl* Child : std::vector<TControl*>(Controls())) Child->ChangeScale(Dpi, Old);
+  AlignControls();
 }
 
 void TCustomForm::CreateParams(TCreateParams& Params) {
@@ -39,6 +51,8 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
 
 void TCustomForm::CreateHandle() {
   TWinControl::CreateHandle();
+  // The layout's figures are those of 96 DPI; the window now has its own.
+  ScaleTo(WindowDpi(WindowHandle()));
   if (FClientWidth > 0 || FClientHeight > 0) SetClientSize(FClientWidth, FClientHeight);
 }
 
@@ -175,6 +189,23 @@ void TCustomForm::WndProc(TMessage& Message) {
       // to get it back when the window is activated again.
       FActiveControl = nullptr;
       break;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale, or the scale changed: laid out
+      // again for the new DPI, in the rectangle the system suggests, which
+      // keeps the window where the user sees it.
+      ScaleTo(LOWORD(Message.WParam));
+      const RECT* Suggested = reinterpret_cast<const RECT*>(Message.LParam);
+      SetWindowPos(WindowHandle(), nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
+                   Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      // The hints of windowless controls were registered at their old places.
+      if (FHintWindow) {
+        DestroyWindow(FHintWindow);
+        FHintWindow = nullptr;
+        CreateHints();
+      }
+      Message.Result = 0;
+      return;
+    }
     case WM_ACTIVATE:
       FActive = LOWORD(Message.WParam) != WA_INACTIVE;
       // Coming back, the focus returns to the control that had it.

@@ -32,7 +32,8 @@ class TCustomForm : public TWinControl {
   explicit TCustomForm(TComponent* AOwner);
   ~TCustomForm() override;
 
-  // The client area's size; the outer size follows from the window's style.
+  // The client area's size; the outer size follows from the window's style
+  // and DPI.
   void SetClientSize(int AWidth, int AHeight);
   int ClientWidth() const { return FClientWidth; }
   int ClientHeight() const { return FClientHeight; }
@@ -63,6 +64,14 @@ class TCustomForm : public TWinControl {
   // on it (a label focuses its control, a button clicks).
   bool DialogChar(char Key);
 
+  // The DPI the form's layout is for: 96, as the layout is made, until the
+  // form's window exists; from then on the window's.
+  int PixelsPerInch() const override { return FDpi; }
+  // Lays the form out for another DPI: its client size and every control's
+  // bounds, font, lengths and pictures scale by Dpi over the present DPI.
+  // The window's own size is the caller's to set.
+  void ScaleTo(int Dpi);
+
   // Hands a message to the form's own message handler.
   LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
 
@@ -91,6 +100,7 @@ class TCustomForm : public TWinControl {
   void CreateHints();
 
   int FClientWidth = 0, FClientHeight = 0;
+  int FDpi = DefaultDpi;
   TWinControl* FActiveControl = nullptr;  // not owned
   bool FChangingFocus = false;
   HWND FHintWindow = nullptr;  // destroyed with the form's window

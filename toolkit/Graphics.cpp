@@ -90,23 +90,50 @@ HFONT TFont::Handle() {
   return FHandle;
 }
 
-TIcon::~TIcon() { SetHandle(nullptr); }
+TIcon::~TIcon() { TakeHandle(nullptr); }
 
-void TIcon::SetHandle(HICON Value) {
+void TIcon::TakeHandle(HICON Value) {
   if (FHandle == Value) return;
   if (FHandle) DestroyIcon(FHandle);
   FHandle = Value;
 }
 
-void TIcon::Assign(const TIcon* Source) {
-  if (Source == this) return;
-  SetHandle(Source && Source->FHandle ? CopyIcon(Source->FHandle) : nullptr);
+void TIcon::SetHandle(HICON Value) {
+  TakeHandle(Value);
+  FResource.clear();
+  FSize = 0;
 }
 
-void TIcon::LoadFromResource(const char* Name) {
-  HICON Icon = static_cast<HICON>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_ICON, 16, 16, 0));
+void TIcon::Assign(const TIcon* Source) {
+  if (Source == this) return;
+  TakeHandle(Source && Source->FHandle ? CopyIcon(Source->FHandle) : nullptr);
+  FResource = Source && Source->FHandle ? Source->FResource : std::string();
+  FSize = Source && Source->FHandle ? Source->FSize : 0;
+}
+
+void TIcon::LoadFromResource(const char* Name, int Size) {
+  HICON Icon = static_cast<HICON>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_ICON, Size, Size, 0));
   if (!Icon) throw Exception(std::string("Cannot load the icon ") + Name);
-  SetHandle(Icon);
+  TakeHandle(Icon);
+  FResource = Name;
+  FSize = Size;
+}
+
+int TIcon::Size() const {
+  if (FSize || !FHandle) return FSize;
+  ICONINFO Info = {};
+  if (!GetIconInfo(FHandle, &Info)) return 0;
+  BITMAP Mask = {};
+  GetObjectA(Info.hbmMask, sizeof Mask, &Mask);
+  if (Info.hbmMask) DeleteObject(Info.hbmMask);
+  if (Info.hbmColor) DeleteObject(Info.hbmColor);
+  return Mask.bmWidth;
+}
+
+void TIcon::SetSize(int Size) {
+  if (FResource.empty() || Size <= 0 || Size == FSize) return;
+  const std::string Name = FResource;
+  LoadFromResource(Name.c_str(), Size);
 }
 
 // ---- TCanvas ----
@@ -211,6 +238,18 @@ void TBitmapResource::Load(const char* Name) {
   FHandle = Bitmap.Release();
   FWidth = Info.bmWidth;
   FHeight = Info.bmHeight;
+}
+
+void TBitmapResource::LoadForDpi(const std::string& Name, int Dpi) {
+  for (int Drawn : {192, 144, 120}) {
+    if (Drawn > Dpi) continue;
+    const std::string Scaled = Name + "_" + std::to_string(Drawn);
+    if (FindResourceA(GetModuleHandleA(nullptr), Scaled.c_str(), RT_BITMAP)) {
+      Load(Scaled.c_str());
+      return;
+    }
+  }
+  Load(Name.c_str());
 }
 
 void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled) {

@@ -75,15 +75,28 @@ class TIcon {
 
   bool Empty() const { return FHandle == nullptr; }
   HICON Handle() const { return FHandle; }  // 0 while empty
-  // Copies another picture's image; none empties this one.
+  // Copies another picture's image, and the resource it came from; none
+  // empties this one.
   void Assign(const TIcon* Source);
-  // Takes ownership of an icon handle.
+  // Takes ownership of an icon handle, from no resource.
   void SetHandle(HICON Value);
-  // Loads a 16 by 16 icon from the executable's resources.
-  void LoadFromResource(const char* Name);
+  // Loads the Size by Size image of an icon of the executable's resources
+  // (the nearest size the icon has, fitted). The picture keeps the name, so
+  // that it can load itself again at another size.
+  void LoadFromResource(const char* Name, int Size = 16);
+  // The size of the image: the one it was loaded at, or of its handle.
+  int Size() const;
+  // Loads the picture's image again at another size, from its resource, so
+  // the image is drawn for that size, not stretched; a picture from no
+  // resource keeps its image.
+  void SetSize(int Size);
 
  private:
+  void TakeHandle(HICON Value);
+
   HICON FHandle = nullptr;  // owned
+  std::string FResource;    // the icon resource it came from, if any
+  int FSize = 0;            // the size it was loaded at; 0: not from a resource
 };
 
 enum class TBrushStyle { bsSolid, bsClear };
@@ -202,6 +215,11 @@ class TBitmapResource {
   TBitmapResource& operator=(const TBitmapResource&) = delete;
 
   void Load(const char* Name);
+  // A picture drawn for several scales: Name at 96 DPI, and Name_120,
+  // Name_144 and Name_192 (those there are) for 125, 150 and 200 %. Loads the
+  // largest drawn for no more than Dpi, so that it fits where its 96-DPI
+  // original fits scaled.
+  void LoadForDpi(const std::string& Name, int Dpi);
   HBITMAP Handle() const { return FHandle; }
   bool Empty() const { return FHandle == nullptr; }
   int Width() const { return FWidth; }

@@ -1,6 +1,7 @@
 #include "ui/ExSystem.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Platform.h"
 
 TKVRTrayIcon::TKVRTrayIcon(TComponent* AOwner) : TComponent(AOwner) {
@@ -9,7 +10,10 @@ TKVRTrayIcon::TKVRTrayIcon(TComponent* AOwner) : TComponent(AOwner) {
   FWindow = std::make_unique<TUtilityWindow>(TUtilityWindow::TKind::TopLevel,
                                              [this](TMessage& Message) { return HandleMessage(Message); });
   FTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  FDpi = WindowDpi(FWindow->Handle());
 }
+
+int TKVRTrayIcon::IconSize() const { return SystemMetricForDpi(SM_CXSMICON, FDpi); }
 
 TKVRTrayIcon::~TKVRTrayIcon() {
   if (FActive) DeleteIcon();
@@ -27,6 +31,9 @@ void TKVRTrayIcon::SetActive(bool Value) {
 void TKVRTrayIcon::SetIcon(const TIcon* Value) {
   if (Value == &FIcon) return;
   FIcon.Assign(Value);
+  // A picture from the resources comes at the shell's size, not stretched
+  // to it by the shell.
+  FIcon.SetSize(IconSize());
   ModifyIcon();
 }
 
@@ -129,10 +136,22 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
           break;
       }
       return true;
+    case WM_DPICHANGED:
+      // The display's scale changed: the shell now asks for icons of another
+      // size, which the picture's resource has drawn.
+      FDpi = LOWORD(Message.WParam);
+      if (FIcon.Size() != IconSize()) {
+        FIcon.SetSize(IconSize());
+        ModifyIcon();
+      }
+      return true;
     default:
       // After the shell restarts, its notification area is empty: without the
-      // icon the hidden program could not be reached at all.
+      // icon the hidden program could not be reached at all. It may have
+      // restarted for a new display scale.
       if (FTaskbarCreated != 0 && Message.Msg == FTaskbarCreated) {
+        FDpi = WindowDpi(FWindow->Handle());
+        FIcon.SetSize(IconSize());
         if (FActive) AddIcon();
         return true;
       }

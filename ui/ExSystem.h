@@ -30,6 +30,11 @@ class TKVRTrayIcon : public TComponent {
   // shell call; SetIcon copies another picture and updates the shell.
   TIcon& Icon() { return FIcon; }
   void SetIcon(const TIcon* Value);
+  // Loads an icon resource straight into the picture, at the shell's size.
+  void LoadIcon(const char* Resource) { FIcon.LoadFromResource(Resource, IconSize()); }
+  // The size of the shell's small icons at the DPI of the notification area:
+  // 16 pixels at 96 DPI, 24 at 144.
+  int IconSize() const;
   const std::string& ToolTip() const { return FToolTip; }
   // Cut to 62 characters, stored and sent to the shell, even when unchanged.
   void SetToolTip(const std::string& Value);
@@ -60,4 +65,5 @@ class TKVRTrayIcon : public TComponent {
   TPopupMenu* FPopupMenu = nullptr;  // not owned
   UINT FTaskbarCreated = 0;
   bool FDoubleClicked = false;  // the release that ends a double click is due
+  int FDpi;                     // of the hidden window, and so of the notification area
 };

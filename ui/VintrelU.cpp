@@ -84,7 +84,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   // into it, and the tooltip's setter then brings both to the shell.
   trayIcon = new TKVRTrayIcon(this);
   trayIcon->SetActive(true);
-  trayIcon->Icon().LoadFromResource("DISCONNECT");
+  trayIcon->LoadIcon("DISCONNECT");
   trayIcon->SetToolTip("Vintrel");
   trayIcon->OnClick = TNotifyEvent(this, &TVintrelF::miShowHideClick);
   trayIcon->OnDblClick = TNotifyEvent(this, &TVintrelF::trayIconDblClick);

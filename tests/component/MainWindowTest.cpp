@@ -76,7 +76,7 @@ struct FakeScreen {
       case SM_CYSCREEN:
         return Height;
       default:
-        return Other = GetSystemMetrics(Index);
+        return Other = ::GetSystemMetrics(Index);
     }
   }
   static RECT& WorkArea() {

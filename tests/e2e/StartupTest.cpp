@@ -83,4 +83,45 @@ TEST(Startup, TheWindowAnswersAtOnceWhileTheServerHangsAndClosingDoesNotWaitForT
   RecordProperty("ExitMs", static_cast<int>(GetTickCount64() - Start));
 }
 
+// The manifest the loader reads, resource 1 of type RT_MANIFEST: the program
+// runs with the rights of the user who starts it, is known to the systems
+// from Windows 7 to 11, lays itself out per monitor (version 2 first), and
+// asks for no visual styles.
+TEST(Startup, TheProgramCarriesItsManifestAndTheLoaderTakesItsDpiAwareness) {
+  TempDir Dir;
+  Program Copy(Dir.Path());  // the built program, copied there
+  HMODULE Exe = LoadLibraryExA((Dir.Path() + "Vintrel.exe").c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(Exe, nullptr);
+  HRSRC Found = FindResourceA(Exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  HGLOBAL Loaded = Found ? LoadResource(Exe, Found) : nullptr;
+  const char* Data = Loaded ? static_cast<const char*>(LockResource(Loaded)) : nullptr;
+  const std::string Manifest = Data ? std::string(Data, SizeofResource(Exe, Found)) : std::string();
+  EXPECT_TRUE(FreeLibrary(Exe));
+  ASSERT_FALSE(Manifest.empty()) << "no manifest";
+  for (
+      const char* Declared : {
+          R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+          R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)",  // Windows 7
+          R"(<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>)",  // 8
+          R"(<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>)",  // 8.1
+          R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)",  // 10 and 11
+          R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>)",
+          R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>)",
+      })
+    EXPECT_NE(Manifest.find(Declared), std::string::npos) << Declared;
+  EXPECT_EQ(Manifest.find("Common-Controls"), std::string::npos);
+
+  // This test program carries the same resources: the loader made it
+  // per-monitor aware (where the system can say so).
+  using ContextOf = HANDLE(WINAPI*)();  // a DPI_AWARENESS_CONTEXT
+  using AwarenessOf = int(WINAPI*)(HANDLE);
+  HMODULE User = GetModuleHandleA("user32.dll");
+  auto Context =
+      reinterpret_cast<ContextOf>(reinterpret_cast<void*>(GetProcAddress(User, "GetThreadDpiAwarenessContext")));
+  auto Awareness = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void*>(GetProcAddress(User, "GetAwarenessFromDpiAwarenessContext")));
+  if (Context && Awareness) EXPECT_EQ(Awareness(Context()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
+}
+
 }  // namespace
