@@ -24,7 +24,7 @@ void Shrink(Plan& P) {
   P.ControlStep = 25;
   P.CpuSeconds = 60;
   P.StartRuns = 2;
-  P.LongLogLines = 20000;
+  P.KeptLogLines = {0, 20000, 200000};
 }
 
 bool AddSections(Plan& P, const std::string& List, std::string& Error) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -17,9 +18,11 @@ struct Plan {
   int SoakStep = 1000;          // soak: probes between two readings of the counters
   int ControlProbes = 2000;     // soak: the same for the bare WinINet calls, for comparison
   int ControlStep = 500;
-  unsigned CpuSeconds = 180;       // CPU use: seconds measured
-  int StartRuns = 4;               // start and close: runs per log size
-  int LongLogLines = 100000;       // start and close: lines of the long kept log
+  unsigned CpuSeconds = 180;  // CPU use: seconds measured
+  int StartRuns = 6;          // start and close: runs per log size
+  // Start and close: lines of each kept log; the first, empty, is the one the
+  // others are compared with.
+  std::vector<int> KeptLogLines = {0, 100000, 1000000};
   std::set<std::string> Sections;  // empty: all
 
   bool Runs(const std::string& Section) const { return Sections.empty() || Sections.count(Section) != 0; }

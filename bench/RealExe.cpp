@@ -3,6 +3,9 @@
 #include "bench/Clock.h"
 #include "tests/support/Desktop.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace bench {
 
 namespace {
@@ -11,6 +14,21 @@ std::string SettingsText(const ExeSettings& Settings) {
   return "[config]\r\nurl=" + Settings.Url + "\r\ninterval=" + std::to_string(Settings.IntervalSeconds) +
          "\r\n[sound]\r\nconnect.sound=0\r\ndisconnect.sound=0\r\n[log]\r\nstore.log=" +
          (Settings.KeepLog ? "1" : "0") + "\r\n";
+}
+
+// Writes a file and flushes it to the disk: the system writing out a long
+// log in the background would otherwise fall into the start measured next.
+void WriteFlushed(const std::string& Path, const std::string& Text) {
+  UniqueHandle File(
+      CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  bool Written = static_cast<bool>(File);
+  for (std::size_t At = 0; Written && At < Text.size();) {
+    const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(Text.size() - At, 1u << 24));
+    DWORD Done = 0;
+    Written = WriteFile(File.Get(), Text.data() + At, Chunk, &Done, nullptr) && Done == Chunk;
+    At += Chunk;
+  }
+  if (!Written || !FlushFileBuffers(File.Get())) throw std::runtime_error("cannot write " + Path);
 }
 
 }  // namespace
@@ -24,7 +42,7 @@ std::optional<double> AnswerMs(HWND Window, unsigned LimitMs) {
 
 RealExe::RealExe(const ExeSettings& Settings) : FProgram(FDir.Path()) {
   FDir.Write("Vintrel.ini", SettingsText(Settings));
-  if (Settings.KeepLog) FDir.Write("Vintrel.log", Settings.Log);
+  if (Settings.KeepLog) WriteFlushed(FDir.File("Vintrel.log"), Settings.Log);
 }
 
 double RealExe::Start() {

@@ -54,6 +54,8 @@ class RealExe {
   std::string Marker() const;
   // Lines in the window's log view.
   long long LogLines(HWND Window) const;
+  // The log file in its folder as it is now.
+  std::string LogFile() const { return FDir.Read("Vintrel.log"); }
 
  private:
   vtest::TempDir FDir;  // declared first: removed after the Program has ended the process

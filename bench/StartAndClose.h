@@ -1,7 +1,8 @@
 #pragma once
-// The real program's start, with an empty kept log and with a long one: the
+// The real program's start, with an empty kept log and with longer ones: the
 // time to its first probe, how long its window goes without answering
-// meanwhile, its memory afterwards; then the time from WM_CLOSE to its exit.
+// meanwhile, its memory afterwards; then the time from WM_CLOSE to its exit
+// and the log it leaves; and each figure over the empty log's.
 
 #include "bench/Plan.h"
 

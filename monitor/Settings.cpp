@@ -88,6 +88,13 @@ void WriteBool(const std::wstring& Path, const char* Section, const char* Key, b
   WriteString(Path, Section, Key, Value ? "1" : "0");
 }
 
+// ---- log ----
+
+// Every line of the log ends with CR LF, the last one too.
+void EndLine(std::string& Text) {
+  if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
+}
+
 }  // namespace
 
 void TVintrelF::LoadSettings() {
@@ -109,20 +116,19 @@ void TVintrelF::LoadSettings() {
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
   FSettingsUnread = FSettingsUnread || UnreadableFile(Path);
 
-  FLogHead.clear();
-  // Until it is read, the log file is not in the view: written back, the view
-  // alone would replace it. A log not kept is not read at all, and keeping
-  // ticked during the run puts this run's lines after it at the end.
-  FLogUnread = true;
+  // Until it is read, the log file is not in the view, and the end puts all
+  // of the view's lines after it. A log not kept is not read at all, and
+  // keeping ticked during the run puts this run's lines after it at the end.
+  FLogFromFile = 0;
   if (cbSaveLog->Checked()) {
-    std::string Log = ReadLogFile(ExeDirectory() + LogFileName);
-    FLogUnread = false;
     // An edit control fed a log of years takes many seconds and many times
-    // its size: the view gets the newest lines, and the older ones wait here
-    // to be written back ahead of it.
-    std::string Shown = SplitLogTail(Log, LogViewLines);
-    FLogHead = std::move(Log);
+    // its size, and so would reading it: the view gets the newest lines, read
+    // from the end of the file, and the older ones stay on disk.
+    std::string Shown = ReadLogTail(ExeDirectory() + LogFileName, LogViewLines);
     memoLog->SetText(Shown);
+    // A line the run adds ends the last one first.
+    EndLine(Shown);
+    FLogFromFile = Shown.size();
   } else {
     memoLog->Clear();
   }
@@ -131,22 +137,12 @@ void TVintrelF::LoadSettings() {
 void TVintrelF::SaveSettings() {
   const std::wstring Path = ExeDirectory() + SettingsFileName;
   auto WriteLog = [this] {
-    // Every line ends with CR LF, the last one too.
-    auto EndLine = [](std::string& Text) {
-      if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
-    };
-    const std::wstring LogPath = ExeDirectory() + LogFileName;
     std::string Shown = memoLog->Text();
     EndLine(Shown);
-    std::string Unread;
-    if (FLogUnread) {
-      // The log file was not read at the start (it was not kept, or it could
-      // not be read): this run's lines go after it, and if it cannot be read
-      // now it stays as it is.
-      Unread = ReadLogFile(LogPath);
-      EndLine(Unread);
-    }
-    WriteLogFile(LogPath, {Unread, FLogHead, Shown});
+    // The log file as it is at the end, copied on disk, then the lines this
+    // run added: a log edited or replaced by hand during the run keeps what
+    // it holds then, and the lines read at the start are not there twice.
+    WriteLogFile(ExeDirectory() + LogFileName, std::string_view(Shown).substr(std::min(FLogFromFile, Shown.size())));
   };
   // The settings' errors in the order they happened, each shown once: the
   // last ends the handler, the ones before it are shown on the way.

@@ -144,8 +144,10 @@ class TVintrelF : public TCustomForm {
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
   bool FSettingsUnread = false;  // the settings file was there but could not be read at the start
-  bool FLogUnread = false;       // the log file is not in the view: not kept at the start, or unreadable then
-  std::string FLogHead;          // the kept log's lines older than the log view's
+  // How much of the log view's text the log file holds already: the newest
+  // lines read at the start, their last line ended; none when the log was not
+  // read (not kept at the start, or unreadable then). The rest is the run's.
+  size_t FLogFromFile = 0;
 };
 
 // Intervals in seconds. The system timer counts at most 0x7FFFFFFF ms (a

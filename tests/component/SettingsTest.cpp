@@ -160,7 +160,7 @@ TEST_F(SettingsTest, AValueTooLongForOneProfileLineIsReadButNotWrittenAndTheFile
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "interval=120"), Lines.end());  // written before it
 }
 
-TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEnds) {
+TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEndsAndKeepsAHandEditMadeDuringARun) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
   CreateWindowAsIs();  // no log yet: an empty one
   EXPECT_EQ(Form->memoLog->Text(), "");
@@ -178,6 +178,17 @@ TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEnds) {
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n" + Lines[2] + "\r\n");
   EXPECT_TRUE(IsLogLine(Lines[2], "Connected to " + Url()));
+
+  // Edited by hand during a run (a line taken out, a note put in): the end
+  // keeps the edit, and only this run's line goes after it.
+  const std::string Edited = FirstRun[1] + "\r\n" + Lines[2] + "\nchecked the cable\n";
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  Dir.Write("Vintrel.log", Edited);
+  Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 4u);
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[1] + "\r\n" + Lines[2] + "\r\nchecked the cable\r\n" + Lines[3] + "\r\n");
 }
 
 TEST_F(SettingsTest, AKeptLogOfYearsStartsAsFastAsNoneShowsItsNewestLinesAndIsWrittenBackWhole) {
@@ -190,7 +201,8 @@ TEST_F(SettingsTest, AKeptLogOfYearsStartsAsFastAsNoneShowsItsNewestLinesAndIsWr
   const ULONGLONG Empty = TimedCreate();
   Destroy();
 
-  const std::string Kept = vtest::KeptLogOfLines(100000);
+  constexpr size_t KeptLines = 1000000;  // about 60 MB
+  const std::string Kept = vtest::KeptLogOfLines(KeptLines);
   Dir.Write("Vintrel.log", Kept);
   const ULONGLONG Large = TimedCreate();
   RecordProperty("EmptyLogStartMs", static_cast<int>(Empty));
@@ -200,14 +212,18 @@ TEST_F(SettingsTest, AKeptLogOfYearsStartsAsFastAsNoneShowsItsNewestLinesAndIsWr
   // The view holds the newest lines.
   std::vector<std::string> Lines = LogLines();
   ASSERT_EQ(Lines.size(), LogViewLines);
-  EXPECT_EQ(vtest::LineNumber(Lines.front()), std::to_string(100000 - LogViewLines));
-  EXPECT_EQ(vtest::LineNumber(Lines.back()), "99999");
+  EXPECT_EQ(vtest::LineNumber(Lines.front()), std::to_string(KeptLines - LogViewLines));
+  EXPECT_EQ(vtest::LineNumber(Lines.back()), std::to_string(KeptLines - 1));
 
   ASSERT_TRUE(WaitForProbe());
   Lines = LogLines();
   ASSERT_EQ(Lines.size(), LogViewLines + 1);
   Destroy();
-  EXPECT_EQ(Dir.Read("Vintrel.log"), Kept + Lines.back() + "\r\n");
+  // The old log byte for byte, then this run's line.
+  const std::string Written = Dir.Read("Vintrel.log");
+  ASSERT_EQ(Written.size(), Kept.size() + Lines.back().size() + 2);
+  EXPECT_TRUE(Written.compare(0, Kept.size(), Kept) == 0);
+  EXPECT_EQ(Written.substr(Kept.size()), Lines.back() + "\r\n");
 }
 
 TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {

@@ -232,10 +232,10 @@ StartTimes TimeStart(Program& Vintrel, const LoopbackServer& Server, HWND& Windo
 
 TEST(Monitoring, AKeptLogOfYearsDelaysNeitherTheFirstProbeNorTheWindowAndIsWrittenBackWhole) {
   LoopbackServer Server;
-  const std::string Kept = vtest::KeptLogOfLines(100000);  // about 6 MB
+  const std::string Kept = vtest::KeptLogOfLines(1000000);  // about 60 MB
   StartTimes Empty, Large;
   for (bool WithLog : {false, true}) {
-    SCOPED_TRACE(WithLog ? "100000 lines" : "no log");
+    SCOPED_TRACE(WithLog ? "1000000 lines" : "no log");
     TempDir Dir;
     Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n[log]\r\nstore.log=1\r\n");
     if (WithLog) Dir.Write("Vintrel.log", Kept);
