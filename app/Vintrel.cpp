@@ -17,7 +17,7 @@
 // caught and shown by the event loop; this is for what escapes a thread.)
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
-}
+}  // namespace __gnu_cxx
 #endif
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -39,6 +39,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Application->SetShowMainForm(false);
     Application->SetTitle("Vintrel");
     Application->CreateForm(VintrelF);
+    // Windows brings the program back after a restart for an update, where
+    // the user asked it to restore programs: as it was started, with no
+    // command line. Not after a crash or a hang, which a restart would only
+    // repeat. (Windows takes it only from a program that has run for a
+    // minute; a copy that found another running ends before it counts.)
+    RegisterApplicationRestart(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG);
     Application->Run();
   } catch (...) {
     Application->HandleException(std::current_exception());

@@ -132,12 +132,26 @@ void TApplication::Restore() {
 }
 
 void TApplication::DestroyForms() {
-  // Each destroy handler runs while every form still exists.
+  RunDestroyHandlers();
+  FMainForm = nullptr;
+  DestroyComponents();
+}
+
+void TApplication::RunDestroyHandlers() {
+  // Each destroy handler runs while every form still exists; each once.
   std::vector<TComponent*> Forms(Components().rbegin(), Components().rend());
   for (TComponent* Component : Forms)
     if (auto* Form = dynamic_cast<TCustomForm*>(Component)) Form->BeforeDestruction();
-  FMainForm = nullptr;
-  DestroyComponents();
+}
+
+void TApplication::EndSession() {
+  if (FSessionEnding) return;
+  FSessionEnding = true;
+  // The forms are not freed here: this may run inside any handler of theirs
+  // (a sent message reaches a thread that waits in a menu, a box, or a call
+  // to the shell), which must find its objects whole when it returns.
+  RunDestroyHandlers();
+  Terminate();
 }
 
 HWND TApplication::BoxOwner() const {
@@ -146,6 +160,8 @@ HWND TApplication::BoxOwner() const {
 }
 
 void TApplication::HandleException(std::exception_ptr Error) {
+  // At the session's end nobody answers a box; what failed stays as it was.
+  if (FSessionEnding) return;
   std::string Text = ExceptionMessage(Error) + ".";
   Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
 }
@@ -156,17 +172,32 @@ void TApplication::QueueException(std::exception_ptr Error) {
 }
 
 int TApplication::MessageBox(const std::string& Text) {
+  if (FSessionEnding) return IDOK;
   return Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK);
 }
 
 bool TApplication::AppWndProc(TMessage& Message) {
-  if (Message.Msg != CM_SHOWPENDINGERROR) return false;
-  if (!FPendingErrors.empty()) {
-    std::exception_ptr Error = FPendingErrors.front();
-    FPendingErrors.pop_front();
-    HandleException(Error);
+  switch (Message.Msg) {
+    case CM_SHOWPENDINGERROR:
+      if (!FPendingErrors.empty()) {
+        std::exception_ptr Error = FPendingErrors.front();
+        FPendingErrors.pop_front();
+        HandleException(Error);
+      }
+      return true;
+    case WM_QUERYENDSESSION:
+      // Nothing to ask the user: the end of the run keeps everything.
+      Message.Result = TRUE;
+      return true;
+    case WM_ENDSESSION:
+      // Every top-level window of the program is told; this one, which owns
+      // them all, ends the run for all.
+      if (Message.WParam) EndSession();
+      Message.Result = 0;
+      return true;
+    default:
+      return false;
   }
-  return true;
 }
 
 void ToolkitStartup() {

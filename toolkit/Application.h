@@ -50,6 +50,14 @@ class TApplication : public TComponent, public TFormHost {
   void Restore();
   // Runs every form's destroy handler and frees the forms, last created first.
   void DestroyForms();
+  // The session ends (log-off, shut-down, restart, or an installer that
+  // closes the program): the end of the run, as a Close makes it, before
+  // this returns, since the process may be ended at any moment afterwards.
+  // Every form's destroy handler runs, with no box (nobody is there to
+  // answer one, and it would hold the session's end up); the forms are freed
+  // when the event loop has ended, if the process lives that long.
+  void EndSession();
+  bool SessionEnding() const { return FSessionEnding; }
 
   // The error box: the error's text with a full stop, an error icon and the
   // title as caption.
@@ -76,12 +84,14 @@ class TApplication : public TComponent, public TFormHost {
   void DispatchOne(MSG& Msg);
   bool AppWndProc(TMessage& Message);
   void Created(TCustomForm* Form);
+  void RunDestroyHandlers();
 
   class TAppWindow;
   std::unique_ptr<TAppWindow> FWindow;
   TCustomForm* FMainForm = nullptr;  // not owned: owned as a component
   bool FShowMainForm = true;
   bool FTerminated = false;
+  bool FSessionEnding = false;
   std::deque<std::exception_ptr> FPendingErrors;
 };
 

@@ -26,8 +26,22 @@ void TComponent::RemoveComponent(TComponent* Component) {
 
 void TComponent::BeginDestruction() {
   if (FDestroying) return;
+  // The whole tree stops raising events before the first component is told:
+  // telling one may handle messages (the shell's icon removal does), and
+  // none may then reach a component that is not told yet.
+  MarkDestroying();
+  TellDestructionBegun();
+}
+
+void TComponent::MarkDestroying() {
   FDestroying = true;
-  for (TComponent* C : FComponents) C->BeginDestruction();
+  for (TComponent* C : FComponents) C->MarkDestroying();
+}
+
+void TComponent::TellDestructionBegun() {
+  for (TComponent* C : FComponents) C->TellDestructionBegun();
+  if (FToldDestroying) return;
+  FToldDestroying = true;
   DestructionBegun();
 }
 

@@ -89,9 +89,12 @@ class TComponent : public TObject {
  private:
   void InsertComponent(TComponent* Component);
   void RemoveComponent(TComponent* Component);
+  void MarkDestroying();
+  void TellDestructionBegun();
 
   TComponent* FOwner = nullptr;          // not owned
   std::vector<TComponent*> FComponents;  // owned
   bool FLoading = false;
   bool FDestroying = false;
+  bool FToldDestroying = false;  // DestructionBegun has run
 };

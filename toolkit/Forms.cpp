@@ -167,6 +167,9 @@ void TCustomForm::AfterConstruction() {
 }
 
 void TCustomForm::BeforeDestruction() {
+  // Once: the end of a session runs it, and the form is freed later, if at
+  // all.
+  if (Destroying()) return;
   // From here on no event of the form's components reaches the form: a late
   // worker completion or timer tick would find it half taken apart.
   BeginDestruction();

@@ -78,7 +78,7 @@ class TCustomForm : public TWinControl {
   // Ends the loading of the layout and runs the creation handler.
   void AfterConstruction();
   // Begins the destruction (the form and its components raise no more
-  // events), then runs the destroy handler.
+  // events), then runs the destroy handler; once, however often it is called.
   void BeforeDestruction();
 
   TNotifyEvent OnCreate;

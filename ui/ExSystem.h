@@ -49,6 +49,12 @@ class TKVRTrayIcon : public TComponent {
   TNotifyEvent OnDblClick;
   TMouseEvent OnRightClick;
 
+ protected:
+  // The icon leaves the notification area as soon as its owner's end
+  // begins: at the end of a session the owner is not freed before the
+  // process ends, and an icon left behind stays until the mouse passes it.
+  void DestructionBegun() override { SetActive(false); }
+
  private:
   void FillIconData();
   bool AddIcon();

@@ -1,10 +1,12 @@
 #include "tests/support/Program.h"
 
 #include "tests/support/TempDir.h"
+#include "toolkit/Application.h"
 
 #include <tlhelp32.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace vtest {
 
@@ -69,6 +71,50 @@ Program::~Program() {
     CloseHandle(FInfo.hProcess);
     CloseHandle(FInfo.hThread);
   }
+}
+
+void Program::Kill() const {
+  TerminateProcess(FInfo.hProcess, 1);
+  WaitForSingleObject(FInfo.hProcess, 5000);
+}
+
+void Program::EndSession() const {
+  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
+    // wineboot tells every process with a top-level window, in the order of
+    // their ids, and ends each: this one's windows (the toolkit's hidden
+    // application window, the system's IME window) go first, so that the
+    // test is not ended with the program, nor holds the others up.
+    ToolkitCleanup();
+    const DWORD Self = GetCurrentProcessId();
+    for (HWND Window = GetTopWindow(nullptr), Next; Window; Window = Next) {
+      Next = GetWindow(Window, GW_HWNDNEXT);
+      DWORD Owner = 0;
+      GetWindowThreadProcessId(Window, &Owner);
+      if (Owner == Self) DestroyWindow(Window);
+    }
+    STARTUPINFOA Startup = {};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Boot = {};
+    char CommandLine[] = "wineboot.exe --end-session";
+    if (!CreateProcessA(nullptr, CommandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Boot))
+      throw std::runtime_error("cannot start wineboot");
+    WaitForSingleObject(Boot.hProcess, 30000);
+    CloseHandle(Boot.hProcess);
+    CloseHandle(Boot.hThread);
+    ToolkitStartup();
+    return;
+  }
+  std::vector<HWND> Windows;
+  for (HWND Window = GetTopWindow(nullptr); Window; Window = GetWindow(Window, GW_HWNDNEXT)) {
+    DWORD Owner = 0;
+    GetWindowThreadProcessId(Window, &Owner);
+    if (Owner == FInfo.dwProcessId) Windows.push_back(Window);
+  }
+  DWORD_PTR Result = 0;
+  for (HWND Window : Windows) SendMessageTimeoutA(Window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &Result);
+  for (HWND Window : Windows) SendMessageTimeoutA(Window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &Result);
+  TerminateProcess(FInfo.hProcess, 0);
+  WaitForSingleObject(FInfo.hProcess, 5000);
 }
 
 void Program::Start() {

@@ -37,6 +37,14 @@ class Program {
   HWND WaitForWindow(const char* ClassName, unsigned TimeoutMs) const;
   // Waits for the process to end; returns whether it did.
   bool WaitForExit(unsigned TimeoutMs) const;
+  // Ends the process at once, as Task Manager or a crash does: nothing of
+  // its own runs.
+  void Kill() const;
+  // Ends the user's session as Windows does: every top-level window of the
+  // process is asked (WM_QUERYENDSESSION), then told (WM_ENDSESSION), and the
+  // process is ended once all have returned. Under Wine this is
+  // "wineboot --end-session", which does so for every program with windows.
+  void EndSession() const;
   DWORD ExitCode() const;
   DWORD ProcessId() const { return FInfo.dwProcessId; }
   // How many threads the process has now (0 when it cannot be told).
