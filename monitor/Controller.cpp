@@ -41,7 +41,9 @@ void TVintrelF::SetNotifyState(TNotifyState State, bool Sound, bool Report) {
   if (Report) {
     // The tray stores the tooltip cut to its field, and that is what the log
     // and the status line show.
-    memoLog->AddLine(trayIcon->ToolTip() + " - " + NowText());
+    const std::string Line = trayIcon->ToolTip() + " - " + NowText();
+    memoLog->AddLine(Line);
+    KeepLogLine(Line);
     labelState->SetCaption(trayIcon->ToolTip());
   } else {
     labelState->SetCaption("Connecting ...");

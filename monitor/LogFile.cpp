@@ -22,11 +22,16 @@ TFileHandle OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD 
   return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
 }
 
-// Opens a file for reading, shared for reading and writing as the profile
-// functions open theirs. A file or folder that is not there gives no handle,
-// and Missing says so: there is nothing to read, which is no failure.
+// Everything another program may be doing with the file meanwhile: reading
+// it, writing it, renaming or deleting it.
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens a file for reading, sharing all a program that holds it open may
+// have asked for (one that shares deletion is no reason not to read it). A
+// file or folder that is not there gives no handle, and Missing says so:
+// there is nothing to read, which is no failure.
 TFileHandle OpenForReading(const std::wstring& Path, bool& Missing) {
-  TFileHandle File = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  TFileHandle File = OpenFile(Path, GENERIC_READ, ShareAll, OPEN_EXISTING);
   const DWORD Error = File ? ERROR_SUCCESS : GetLastError();
   Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
   return File;
@@ -48,16 +53,18 @@ bool ReadAt(HANDLE File, LONGLONG Offset, char* Buffer, DWORD Count) {
   return true;
 }
 
-// Where the newest Lines lines of a file of Size bytes start. A line ends at
-// each LF, and at each CR that no LF follows (a CR LF ends at its LF); the
-// line end that closes the file starts no line of its own. Read backwards in
-// pieces, each knowing the byte after it from the piece read before.
+// Where the newest Lines lines of a file of Size bytes start, at most
+// MaxTailBytes from its end. A line ends at each LF, and at each CR that no LF
+// follows (a CR LF ends at its LF); the line end that closes the file starts
+// no line of its own. Read backwards in pieces, each knowing the byte after
+// it from the piece read before.
 LONGLONG TailStart(HANDLE File, LONGLONG Size, size_t Lines, std::vector<char>& Buffer) {
   if (Lines == 0) return Size;
+  const LONGLONG Floor = std::max<LONGLONG>(0, Size - static_cast<LONGLONG>(MaxTailBytes));
   int After = -1;  // the byte after the one looked at; none after the last
   size_t Found = 0;
-  for (LONGLONG Piece = Size; Piece > 0;) {
-    const DWORD Count = static_cast<DWORD>(std::min<LONGLONG>(Piece, static_cast<LONGLONG>(Buffer.size())));
+  for (LONGLONG Piece = Size; Piece > Floor;) {
+    const DWORD Count = static_cast<DWORD>(std::min<LONGLONG>(Piece - Floor, static_cast<LONGLONG>(Buffer.size())));
     Piece -= Count;
     if (!ReadAt(File, Piece, Buffer.data(), Count)) return -1;
     for (DWORD I = Count; I-- > 0;) {
@@ -68,33 +75,28 @@ LONGLONG TailStart(HANDLE File, LONGLONG Size, size_t Lines, std::vector<char>& 
       After = C;
     }
   }
-  return 0;  // fewer lines than asked for: all of them
+  return Floor;  // fewer lines than asked for: all of them, as far as the bound
 }
 
-// A name GetTempFileNameW made, and with it an empty file: removed again
-// unless it is kept.
-struct TTemporaryName {
-  wchar_t Name[MAX_PATH] = L"";
-  bool Made = false;
-  TTemporaryName() = default;
-  TTemporaryName(const TTemporaryName&) = delete;
-  TTemporaryName& operator=(const TTemporaryName&) = delete;
-  ~TTemporaryName() {
-    if (Made) DeleteFileW(Name);
-  }
-};
-
-// A new file beside the log that takes its place once complete and flushed,
-// and is removed if it never does: a crash or a full disk midway leaves the
-// old log whole.
+// A new file beside the log, named after it and this process (two copies
+// ending at the same moment never share one), at any length of path. It
+// takes the log's place once complete and flushed, and is removed if it
+// never does: a crash or a full disk midway leaves the old log whole.
 class TNewLogFile {
  public:
   explicit TNewLogFile(const std::wstring& Path)
-      : FPath(Path), FError(Format("Cannot create file %s", {AnsiText(Path)})) {
-    const std::wstring Folder = Path.substr(0, Path.find_last_of(L'\\') + 1);
-    FTemporary.Made = GetTempFileNameW(Folder.c_str(), L"vtl", 0, FTemporary.Name) != 0;
-    if (FTemporary.Made) FFile = OpenFile(FTemporary.Name, GENERIC_WRITE, 0, CREATE_ALWAYS);
+      : FPath(Path),
+        FTemporary(Path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"),
+        FError(Format("Cannot create file %s", {AnsiText(Path)})) {
+    FFile = OpenFile(FTemporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!FFile) throw EFCreateError(FError);
+    FMade = true;
+  }
+  TNewLogFile(const TNewLogFile&) = delete;
+  TNewLogFile& operator=(const TNewLogFile&) = delete;
+  ~TNewLogFile() {
+    FFile.reset();
+    if (FMade) DeleteFileW(FTemporary.c_str());
   }
 
   void Write(std::string_view Text) {
@@ -107,20 +109,37 @@ class TNewLogFile {
     }
   }
 
-  // One rename puts the new log in the old one's place.
+  // ReplaceFileW gives the new file the old one's attributes and
+  // permissions, where a rename would give it those of a new file. It is
+  // refused while another program holds the log open without sharing its
+  // deletion; the old log then stays as it was.
   void Replace() {
     if (!FlushFileBuffers(FFile.get())) throw EFCreateError(FError);
     FFile.reset();
-    if (!MoveFileExW(FTemporary.Name, FPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // Asked first, so that a replace bound to fail is not begun: Wine's
+    // leaves an empty file of its own behind in the folder.
+    if (!OpenFile(FPath, DELETE, ShareAll, OPEN_EXISTING) && GetLastError() == ERROR_SHARING_VIOLATION)
       throw EFCreateError(FError);
-    FTemporary.Made = false;
+    if (ReplaceFileW(FPath.c_str(), FTemporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      FMade = false;
+      return;
+    }
+    // The old log is still there: it stays, and the new file goes.
+    if (GetFileAttributesW(FPath.c_str()) != INVALID_FILE_ATTRIBUTES) throw EFCreateError(FError);
+    // No log there: none yet, deleted meanwhile, or removed by a replace
+    // that then could not move the new file in (ReplaceFileW may leave it
+    // so). The new file holds all of it: it becomes the log, or else stays
+    // beside it under its own name.
+    FMade = false;
+    if (!MoveFileExW(FTemporary.c_str(), FPath.c_str(), MOVEFILE_WRITE_THROUGH)) throw EFCreateError(FError);
   }
 
  private:
   const std::wstring FPath;
+  const std::wstring FTemporary;
   const std::string FError;
-  TTemporaryName FTemporary;  // closed before it is removed: declared before the handle
   TFileHandle FFile;
+  bool FMade = false;  // the temporary file is there, ours to remove
 };
 
 }  // namespace
@@ -182,6 +201,32 @@ std::string ReadLogTail(const std::wstring& Path, size_t Lines, size_t ChunkSize
     At += Count;
   }
   return Tail;
+}
+
+size_t AppendLogLines(const std::wstring& Path, std::string_view Lines) {
+  if (Lines.empty()) return 0;
+  // Appending data only: every write goes to the end of the file, wherever
+  // another writer has left it meanwhile.
+  TFileHandle File = OpenFile(Path, GENERIC_READ | FILE_APPEND_DATA, ShareAll, OPEN_ALWAYS);
+  if (!File) return 0;
+  // The file's last line may have no line end (written by hand, or cut by a
+  // power loss): the first line appended must not join it.
+  LARGE_INTEGER Size;
+  char Last = '\n';
+  if (!GetFileSizeEx(File.get(), &Size) || (Size.QuadPart > 0 && !ReadAt(File.get(), Size.QuadPart - 1, &Last, 1)))
+    return 0;
+  std::string Text;
+  if (Last != '\n' && Last != '\r') Text = "\r\n";
+  Text.append(Lines);
+  LARGE_INTEGER End = {};
+  DWORD Done = 0;
+  if (!SetFilePointerEx(File.get(), End, nullptr, FILE_END)) return 0;
+  WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Done, nullptr);
+  // On the disk, not in a cache, before the line counts as kept.
+  FlushFileBuffers(File.get());
+  // What a full disk let through is in the file: it is not written twice.
+  const size_t Ending = Text.size() - Lines.size();
+  return Done > Ending ? Done - Ending : 0;
 }
 
 void WriteLogFile(const std::wstring& Path, std::string_view Added, size_t ChunkSize) {

@@ -1,6 +1,8 @@
 // The settings file "Vintrel.ini" and the log file "Vintrel.log", both in the
-// executable's folder: read once at start into the window's controls, written
-// once from them at the end of a run (the log file itself: monitor/LogFile).
+// executable's folder. The settings are read once at start into the window's
+// controls and written once from them at the end of a run. The log's newest
+// lines are read at start; each line the run keeps goes to the file as it is
+// logged (the log file itself: monitor/LogFile).
 
 #include "monitor/LogFile.h"
 #include "toolkit/Exceptions.h"
@@ -90,12 +92,25 @@ void WriteBool(const std::wstring& Path, const char* Section, const char* Key, b
 
 // ---- log ----
 
-// Every line of the log ends with CR LF, the last one too.
-void EndLine(std::string& Text) {
-  if (!Text.empty() && (Text.size() < 2 || Text.compare(Text.size() - 2, 2, "\r\n") != 0)) Text += "\r\n";
-}
+std::wstring LogPath() { return ExeDirectory() + LogFileName; }
 
 }  // namespace
+
+void TVintrelF::KeepLogLine(const std::string& Line) {
+  FLogUnkept += Line;
+  FLogUnkept += "\r\n";
+  if (cbSaveLog->Checked()) KeepUnkeptLines();
+}
+
+bool TVintrelF::KeepUnkeptLines() {
+  FLogUnkept.erase(0, AppendLogLines(LogPath(), FLogUnkept));
+  return FLogUnkept.empty();
+}
+
+void TVintrelF::cbSaveLogClick(TObject*) {
+  // Ticked during a run: the run's lines so far go to the log now.
+  if (cbSaveLog->Checked()) KeepUnkeptLines();
+}
 
 void TVintrelF::LoadSettings() {
   const std::wstring Path = ExeDirectory() + SettingsFileName;
@@ -115,20 +130,19 @@ void TVintrelF::LoadSettings() {
   editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
   FSettingsUnread = FSettingsUnread || UnreadableFile(Path);
+  // Said now, not only when the end cannot write the file: the run goes on
+  // (monitoring starts), and the box waits for the event loop.
+  if (FSettingsUnread)
+    Application->QueueException(std::make_exception_ptr(
+        EIniFileException(Format("Unable to read %s: the default settings are in use", {AnsiText(Path)}))));
 
-  // Until it is read, the log file is not in the view, and the end puts all
-  // of the view's lines after it. A log not kept is not read at all, and
-  // keeping ticked during the run puts this run's lines after it at the end.
-  FLogFromFile = 0;
+  // A log not kept is not read at all; keeping ticked during the run puts
+  // this run's lines after it.
   if (cbSaveLog->Checked()) {
     // An edit control fed a log of years takes many seconds and many times
     // its size, and so would reading it: the view gets the newest lines, read
     // from the end of the file, and the older ones stay on disk.
-    std::string Shown = ReadLogTail(ExeDirectory() + LogFileName, LogViewLines);
-    memoLog->SetText(Shown);
-    // A line the run adds ends the last one first.
-    EndLine(Shown);
-    FLogFromFile = Shown.size();
+    memoLog->SetText(ReadLogTail(LogPath(), LogViewLines));
   } else {
     memoLog->Clear();
   }
@@ -137,12 +151,13 @@ void TVintrelF::LoadSettings() {
 void TVintrelF::SaveSettings() {
   const std::wstring Path = ExeDirectory() + SettingsFileName;
   auto WriteLog = [this] {
-    std::string Shown = memoLog->Text();
-    EndLine(Shown);
-    // The log file as it is at the end, copied on disk, then the lines this
-    // run added: a log edited or replaced by hand during the run keeps what
-    // it holds then, and the lines read at the start are not there twice.
-    WriteLogFile(ExeDirectory() + LogFileName, std::string_view(Shown).substr(std::min(FLogFromFile, Shown.size())));
+    // The kept lines are in the file already. Lines that could not be
+    // appended (the log was held without write sharing, or its folder was
+    // gone) are tried once more, then put after the log in a new file that
+    // takes its place: the log as it is at the end, edited by hand or not.
+    if (KeepUnkeptLines()) return;
+    WriteLogFile(LogPath(), FLogUnkept);
+    FLogUnkept.clear();
   };
   // The settings' errors in the order they happened, each shown once: the
   // last ends the handler, the ones before it are shown on the way.

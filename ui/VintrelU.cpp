@@ -204,6 +204,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   labelSec02 = MakeLabel(this, PageConfig, 96, 72, "second");
   labelSec02->SetEnabled(false);
   cbSaveLog = MakeCheckBox(this, PageConfig, 160, 72, 65, "Save &Log", 3);
+  cbSaveLog->OnClick = TNotifyEvent(this, &TVintrelF::cbSaveLogClick);
 
   // ---- Page 2, Sound ----
   cbSndConnect = MakeCheckBox(this, PageSound, 4, 4, 113, "Sound on &Connect", 0);

@@ -107,6 +107,13 @@ class TVintrelF : public TCustomForm {
   // Settings and log files (defined with the monitor).
   void LoadSettings();
   void SaveSettings();
+  // A line the run logged: appended to the log file at once while Save Log
+  // is ticked, else kept for the moment it is ticked.
+  void KeepLogLine(const std::string& Line);
+  // Appends the run's lines that are not in the log file yet; whether none
+  // is left out.
+  bool KeepUnkeptLines();
+  void cbSaveLogClick(TObject* Sender);
 
   // The user interface.
   void DockToCorner();
@@ -144,10 +151,9 @@ class TVintrelF : public TCustomForm {
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
   bool FSettingsUnread = false;  // the settings file was there but could not be read at the start
-  // How much of the log view's text the log file holds already: the newest
-  // lines read at the start, their last line ended; none when the log was not
-  // read (not kept at the start, or unreadable then). The rest is the run's.
-  size_t FLogFromFile = 0;
+  // The lines this run logged that are not in the log file (yet): Save Log
+  // was not ticked when they were logged, or the file could not take them.
+  std::string FLogUnkept;
 };
 
 // Intervals in seconds. The system timer counts at most 0x7FFFFFFF ms (a

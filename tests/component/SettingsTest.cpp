@@ -168,6 +168,8 @@ TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEndsAndKeepsAHandEditMadeD
   Report(false);
   std::vector<std::string> FirstRun = LogLines();
   ASSERT_EQ(FirstRun.size(), 2u);
+  // Each line is in the file as soon as it is logged: a crash loses none.
+  EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n");
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n");
 
@@ -179,16 +181,17 @@ TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEndsAndKeepsAHandEditMadeD
   EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n" + Lines[2] + "\r\n");
   EXPECT_TRUE(IsLogLine(Lines[2], "Connected to " + Url()));
 
-  // Edited by hand during a run (a line taken out, a note put in): the end
-  // keeps the edit, and only this run's line goes after it.
+  // Edited by hand during a run (a line taken out, a note put in): the edit
+  // stays as it was made, and only this run's next line goes after it.
   const std::string Edited = FirstRun[1] + "\r\n" + Lines[2] + "\nchecked the cable\n";
   CreateWindowAsIs();
   ASSERT_TRUE(WaitForProbe());
   Dir.Write("Vintrel.log", Edited);
+  Report(false);
   Lines = LogLines();
-  ASSERT_EQ(Lines.size(), 4u);
+  ASSERT_EQ(Lines.size(), 5u);
   Destroy();
-  EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[1] + "\r\n" + Lines[2] + "\r\nchecked the cable\r\n" + Lines[3] + "\r\n");
+  EXPECT_EQ(Dir.Read("Vintrel.log"), Edited + Lines[4] + "\r\n");
 }
 
 TEST_F(SettingsTest, AKeptLogOfYearsStartsAsFastAsNoneShowsItsNewestLinesAndIsWrittenBackWhole) {
@@ -226,7 +229,7 @@ TEST_F(SettingsTest, AKeptLogOfYearsStartsAsFastAsNoneShowsItsNewestLinesAndIsWr
   EXPECT_EQ(Written.substr(Kept.size()), Lines.back() + "\r\n");
 }
 
-TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {
+TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndTheRunsLinesFollowTheLastOneEnded) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
   Dir.Write("Vintrel.log", "one\ntwo\rthree\r\n\nfive");
   CreateWindowAsIs();
@@ -236,7 +239,7 @@ TEST_F(SettingsTest, AnyLineEndsLoadAsLinesAndAreWrittenBackAsCrLf) {
   ASSERT_EQ(Lines.size(), 6u);
   EXPECT_EQ(Lines[4], "five");
   Destroy();
-  EXPECT_EQ(Dir.Read("Vintrel.log"), "one\r\ntwo\r\nthree\r\n\r\nfive\r\n" + Lines[5] + "\r\n");
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "one\ntwo\rthree\r\n\nfive\r\n" + Lines[5] + "\r\n");
 }
 
 TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAloneUntilARunTicksIt) {
@@ -248,17 +251,23 @@ TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAloneUntilARunTicksIt) {
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n");
 
-  // Ticked during a run, keeping puts the run's lines after the old ones.
+  // Ticked during a run, keeping puts the run's lines so far after the old
+  // ones at once; cleared again, it adds no more and takes none away.
   CreateWindowAsIs();
   ASSERT_TRUE(WaitForProbe());
-  Form->cbSaveLog->SetChecked(true);
+  SendMessageA(Form->cbSaveLog->Handle(), BM_CLICK, 0, 0);
+  ASSERT_TRUE(Form->cbSaveLog->Checked());
   std::vector<std::string> Lines = LogLines();
   ASSERT_EQ(Lines.size(), 1u);
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n" + Lines[0] + "\r\n");
+  SendMessageA(Form->cbSaveLog->Handle(), BM_CLICK, 0, 0);
+  Report(false);
+  ASSERT_EQ(LogLines().size(), 2u);
   Destroy();
-  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\r\n" + Lines[0] + "\r\n");
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n" + Lines[0] + "\r\n");
 }
 
-TEST_F(SettingsTest, ZeroBytesInTheKeptLogBecomeBlanksAndNothingAfterThemIsLost) {
+TEST_F(SettingsTest, ZeroBytesInTheKeptLogShowAsBlanksAndNothingAfterThemIsLost) {
   // What a power loss leaves: zeros in the middle of a line, a whole line of
   // them, and zeros at the very end.
   using namespace std::string_literals;
@@ -270,7 +279,8 @@ TEST_F(SettingsTest, ZeroBytesInTheKeptLogBecomeBlanksAndNothingAfterThemIsLost)
   std::vector<std::string> Lines = LogLines();
   ASSERT_EQ(Lines.size(), 6u);
   Destroy();
-  EXPECT_EQ(Dir.Read("Vintrel.log"), "line1\r\nline2     after\r\n      \r\nline4\r\n  \r\n" + Lines[5] + "\r\n");
+  EXPECT_EQ(Dir.Read("Vintrel.log"),
+            "line1\r\nline2 \0\0\0 after\r\n\0\0\0\0\0\0\r\nline4\r\n\0\0\r\n"s + Lines[5] + "\r\n");
   EXPECT_TRUE(IsLogLine(Lines[5], "Connected to " + Url()));
 }
 
@@ -349,6 +359,12 @@ TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenOrWasNotReadStaysAsItIsAndS
       ASSERT_TRUE(CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr));  // a folder where the file should be
     }
     CreateWindowAsIs();
+    // Said at the start, once the event loop runs; monitoring goes on.
+    ASSERT_TRUE(vtest::PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to read " + Dir.File("Vintrel.ini") +
+                                                   ": the default settings are in use."});
+    EXPECT_TRUE(Form->Active());
+    Recorder::Boxes().clear();
     Held.reset();
     EXPECT_EQ(Form->editInterval->Text(), "120");
     Form->cbSaveLog->SetChecked(true);
@@ -386,11 +402,13 @@ TEST_F(SettingsTest, FieldsThatAreNoNumberKeepTheirOldValuesAndEverythingElseIsW
 TEST_F(SettingsTest, ALogThatCannotBeReplacedLeavesTheOldOneWhole) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
   Dir.Write("Vintrel.log", "old line\r\n");
-  CreateWindowAsIs();
-  ASSERT_TRUE(WaitForProbe());
+  // Held by a program that shares reading only: no line can be appended.
   HANDLE Lock =
       CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  ASSERT_EQ(LogLines().size(), 2u);
   Destroy();
   CloseHandle(Lock);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + "."});
@@ -400,7 +418,7 @@ TEST_F(SettingsTest, ALogThatCannotBeReplacedLeavesTheOldOneWhole) {
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
   WIN32_FIND_DATAA Found;
   HANDLE Find = FindFirstFileA(Dir.File("*.tmp").c_str(), &Found);
-  EXPECT_EQ(Find, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Find, INVALID_HANDLE_VALUE) << Found.cFileName;
   if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
 }
 
@@ -410,6 +428,7 @@ TEST_F(SettingsTest, KeepingTickedDuringARunLeavesALogThatIsAFolderAsItIs) {
   Dir.Write("Vintrel.log\\inside", "x");
   CreateWindowAsIs();
   Form->cbSaveLog->SetChecked(true);
+  Report(true);
   Destroy();
   // The older log the run's lines would go after cannot be read.
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
@@ -422,6 +441,7 @@ TEST_F(SettingsTest, AFolderThatIsGoneLosesNothingSilently) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
   CreateWindowAsIs();
   vtest::TempDir::RemoveAll(Dir.Path());
+  Report(true);
   Destroy();
   // Both failures are shown: the log's, then the settings'.
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + ".",

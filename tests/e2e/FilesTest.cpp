@@ -102,6 +102,8 @@ TEST(Files, ASettingsFileHeldByAnotherProgramAtTheStartKeepsWhatItHeldAndTheEndS
   ASSERT_TRUE(Server.WaitForRequests(1, 10000));
   EXPECT_EQ(Server.Requests()[0].RequestLine.rfind("GET http://example.org", 0), 0u)
       << Server.Requests()[0].RequestLine;
+  // Said at once, while monitoring runs.
+  EXPECT_EQ(Vintrel.AnswerBox(), "Unable to read " + Dir.File("Vintrel.ini") + ": the default settings are in use.");
   Held.Release();
 
   PostMessageA(Window, WM_CLOSE, 0, 0);
@@ -170,6 +172,73 @@ TEST(Files, KeepingTickedAndAnIntervalThatIsNoNumberInOneRunCostNeitherTheOldLog
   EXPECT_EQ(Log[0], "an old line");
   EXPECT_EQ(Log[1].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[1];
   EXPECT_EQ(Log[2].rfind("Stopped - ", 0), 0u) << Log[2];
+}
+
+TEST(Files, TheEndOfTheSessionKeepsTheRunsLinesAndSettingsAsACloseDoes) {
+  LoopbackServer Server;
+  TempDir Dir;
+  Program Vintrel(Dir.Path());
+  // Only some keys set by hand: the end of the run writes all the others.
+  Dir.Write("Vintrel.ini", SilentSettings(Server.Url(), 1, true));
+  Dir.Write("Vintrel.log", "an older line\r\n");
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 2; }, 10000));
+  Server.Down();
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 3; }, 10000));
+
+  // Log-off, shut-down or restart: the program is not closed, it is ended
+  // once its windows have been told.
+  Vintrel.EndSession();
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  std::vector<std::string> Log = TempDir::Lines(Dir.Read("Vintrel.log"));
+  ASSERT_EQ(Log.size(), 3u) << Dir.Read("Vintrel.log");
+  EXPECT_EQ(Log[0], "an older line");
+  EXPECT_EQ(Log[1].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[1];
+  EXPECT_EQ(Log[2].rfind("Disconnected - ", 0), 0u) << Log[2];
+  const std::string Ini = Dir.Read("Vintrel.ini");
+  for (const char* Line : {"timeout=20\r\n", "connect.wav=connect.wav\r\n", "disconnect.wav=disconnect.wav\r\n"})
+    EXPECT_NE(Ini.find(Line), std::string::npos) << Line << Ini;
+}
+
+TEST(Files, AKeptLineIsOnDiskAsSoonAsItIsLoggedAndALogHeldOpenElsewhereKeepsTheRun) {
+  LoopbackServer Server;
+  TempDir Dir;
+  Dir.Write("Vintrel.ini", SilentSettings(Server.Url(), 60, true));
+  Dir.Write("Vintrel.log", "an older line\r\n");
+  // A log viewer that follows the file: it shares reading and writing, not
+  // deletion, so the file cannot be replaced while it looks.
+  HANDLE Viewer = CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Viewer, INVALID_HANDLE_VALUE);
+  {
+    Program Vintrel(Dir.Path());
+    Vintrel.Start();
+    HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+    ASSERT_NE(Window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 2; }, 10000));
+    PostMessageA(Window, WM_CLOSE, 0, 0);
+    // No box: nothing failed.
+    ASSERT_TRUE(Vintrel.WaitForExit(15000)) << Vintrel.AnswerBox();
+  }
+  CloseHandle(Viewer);
+  std::vector<std::string> Log = TempDir::Lines(Dir.Read("Vintrel.log"));
+  ASSERT_EQ(Log.size(), 2u) << Dir.Read("Vintrel.log");
+  EXPECT_EQ(Log[0], "an older line");
+  EXPECT_EQ(Log[1].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[1];
+
+  // Killed (Task Manager, a crash, a power cut) right after a line is shown:
+  // the line is in the file.
+  Program Vintrel(Dir.Path());
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 3; }, 10000));
+  Vintrel.Kill();
+  Log = TempDir::Lines(Dir.Read("Vintrel.log"));
+  ASSERT_EQ(Log.size(), 3u) << Dir.Read("Vintrel.log");
+  EXPECT_EQ(Log[2].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[2];
 }
 
 }  // namespace
