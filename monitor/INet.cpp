@@ -108,7 +108,10 @@ TKVRINetNotify::TKVRINetNotify(TComponent* AOwner) : TComponent(AOwner), FAgent(
 }
 
 // A worker that outlives the component delivers its completion nowhere.
-TKVRINetNotify::~TKVRINetNotify() { Stop(); }
+TKVRINetNotify::~TKVRINetNotify() {
+  Stop();
+  for (TKVRINNThread* Worker : FLetGo) Worker->OnTerminate = TNotifyEvent();
+}
 
 void TKVRINetNotify::SetAgent(const std::string& Value) {
   std::string Agent = NormalizeAgent(Value);
@@ -122,6 +125,15 @@ void TKVRINetNotify::SetURL(const std::string& Value) {
 
 void TKVRINetNotify::Start() {
   if (FThread || FGivingUp || Destroying()) return;
+  if (FLetGo.size() > MaxLetGoWorkers) {
+    FStartWaits = true;
+    return;
+  }
+  StartWorker();
+}
+
+void TKVRINetNotify::StartWorker() {
+  FStartWaits = false;
   auto* Thread = new TKVRINNThread(FAgent, FURL, FRequestTimeout);
   FThread = Thread;
   // The completion is hooked before the worker runs, so every worker
@@ -136,6 +148,7 @@ void TKVRINetNotify::Start() {
 
 void TKVRINetNotify::Stop() {
   FWatchdog->SetEnabled(false);
+  FStartWaits = false;
   if (!FThread) return;
   // The worker gives up at its next step, and its completion is dropped
   // whenever it comes: a result found for an address, or at a moment, that
@@ -144,9 +157,18 @@ void TKVRINetNotify::Stop() {
   // way ends with its own time-outs.
   FThread->Terminate();
   FThread->SetConnected(false);
-  // The completion that is running now is left to finish.
-  if (FThread != FReporting) FThread->OnTerminate = TNotifyEvent();
+  // The completion that is running now is left to finish; any other only
+  // counts the worker out.
+  if (FThread != FReporting) {
+    FThread->OnTerminate = TNotifyEvent(this, &TKVRINetNotify::LetGoDone);
+    FLetGo.push_back(FThread);
+  }
   FThread = nullptr;
+}
+
+void TKVRINetNotify::LetGoDone(TObject* Sender) {
+  std::erase(FLetGo, static_cast<TKVRINNThread*>(Sender));
+  if (FStartWaits && !Destroying()) StartWorker();
 }
 
 void TKVRINetNotify::ThreadDone(TObject* Sender) {

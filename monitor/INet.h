@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 // The address probed when none is given.
 constexpr const char* DefaultProbeURL = "http://example.com/";
@@ -74,15 +75,20 @@ class TKVRINetNotify : public TComponent {
   void SetURL(const std::string& Value);
   // The last result a worker delivered.
   bool Connected() const { return FConnected; }
-  // Whether a worker is running.
-  bool Probing() const { return FThread != nullptr; }
+  // Whether a worker is running, or waits to start.
+  bool Probing() const { return FThread != nullptr || FStartWaits; }
 
-  // Starts a worker unless one is running.
+  // Starts a worker unless one is running. Beside it, at most one worker
+  // that was let go may still be out: while two are, the start waits (Probing
+  // says so) and the worker starts as soon as one of them has ended.
   void Start();
   // Lets the running worker, if any, go: it is told to give up, and whatever
   // it finds is never reported. It does not wait; the next Start starts a new
-  // worker at once.
+  // worker at once, unless two let-go workers are still out. A start that
+  // waits is called off.
   void Stop();
+  // How many workers that were let go are still out.
+  size_t LetGo() const { return FLetGo.size(); }
 
   // A worker that has not finished this many milliseconds after its start is
   // left to end on its own, unheard, and the probe reports no connection.
@@ -100,7 +106,9 @@ class TKVRINetNotify : public TComponent {
 
  private:
   void ThreadDone(TObject* Sender);
+  void LetGoDone(TObject* Sender);
   void TimeLimitReached(TObject* Sender);
+  void StartWorker();
 
   std::string FAgent;
   std::string FURL;
@@ -111,4 +119,13 @@ class TKVRINetNotify : public TComponent {
   unsigned FTimeLimit = ProbeTimeLimitMs;
   DWORD FRequestTimeout = ReceiveTimeoutMs;
   bool FGivingUp = false;  // reporting a probe given up
+  // Workers let go that are still out; not owned: each frees itself. A
+  // worker blocked in a call WinINet's time-outs do not reach ends only when
+  // the server lets go (always so under Wine), so a Stop and Start pressed
+  // again and again would otherwise leave one more thread each time.
+  std::vector<TKVRINNThread*> FLetGo;
+  bool FStartWaits = false;  // a Start waits for a let-go worker to end
 };
+
+// The most workers let go that may be out when a new one starts.
+constexpr size_t MaxLetGoWorkers = 1;

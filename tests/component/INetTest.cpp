@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <utility>
@@ -286,6 +289,49 @@ TEST_F(ProbeTest, AComponentDestroyedWhileItsWorkerHangsHearsNothingAndNothingCr
   EXPECT_TRUE(AllHandlesClosed(10000));
   PumpFor(300);
   EXPECT_TRUE(Events.empty());
+}
+
+TEST_F(ProbeTest, StopAndStartPressedAgainAndAgainAgainstASilentServerKeepAtMostTwoWorkersOut) {
+  LoopbackServer Server;
+  Server.SetAnswer(Answer::Hang);
+  Probe->SetURL(Server.Url());
+  auto Threads = [] {
+    HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 Entry = {};
+    Entry.dwSize = sizeof Entry;
+    unsigned Count = 0;
+    for (BOOL More = Thread32First(Snapshot, &Entry); More; More = Thread32Next(Snapshot, &Entry))
+      Count += Entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(Snapshot);
+    return Count;
+  };
+  const unsigned Before = Threads();
+  unsigned Most = 0;
+  // 50 presses of Stop and Start in 10 s, as an impatient user makes them.
+  for (int I = 0; I < 50; ++I) {
+    Probe->Start();
+    EXPECT_TRUE(Probe->Probing());
+    PumpFor(200);
+    Most = std::max(Most, Threads() - Before);
+    Probe->Stop();
+  }
+  // Each worker holds a request, and the server a thread for it.
+  EXPECT_LE(Server.HungCount(), 2u);
+  EXPECT_LE(Most, 4u);
+  RecordProperty("MostThreadsAdded", static_cast<int>(Most));
+  EXPECT_EQ(Probe->LetGo(), 2u);
+  // A third worker waits until one of those two has ended, then probes.
+  Probe->Start();
+  EXPECT_TRUE(Probe->Probing());
+  PumpFor(200);
+  EXPECT_LE(Server.HungCount(), 2u);
+  EXPECT_TRUE(Events.empty());
+  Server.SetAnswer(Answer::Ok200);
+  Server.ReleaseHung();
+  ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_TRUE(Events[0].IsConnected);
+  EXPECT_EQ(Probe->LetGo(), 0u);
+  EXPECT_FALSE(Probe->Probing());
 }
 
 TEST_F(ProbeTest, AServerThatNeverAnswersIsGivenUpAfterTheTimeLimitAndItsLateAnswerIsNeverHeard) {
