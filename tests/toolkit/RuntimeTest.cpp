@@ -123,7 +123,10 @@ TEST_F(RuntimeTest, AWorkersCompletionRunsOnTheUserInterfaceThreadThenTheWorkerF
   W->OnTerminate = [&](TObject* Sender) {
     CompletionThread = GetCurrentThreadId();
     WorkerThread = static_cast<Worker*>(Sender)->WorkerThread;
-    FreedAtCompletion = Freed;  // the worker still exists while this runs
+    // The worker still exists while this runs, however long it takes: it
+    // waits for it, rather than freeing itself once it has posted it.
+    Sleep(300);
+    FreedAtCompletion = Freed;
   };
   W->Start();
   SetEvent(Go);
