@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace bench {
 
@@ -59,6 +60,30 @@ std::optional<double> RealExe::Close(HWND Window, unsigned TimeoutMs) {
   PostMessageA(Window, WM_CLOSE, 0, 0);
   if (!FProgram.WaitForExit(TimeoutMs)) return std::nullopt;
   return NowMs() - Start;
+}
+
+std::optional<double> RealExe::EndSession(unsigned TimeoutMs) {
+  std::vector<HWND> Windows;
+  for (HWND Window = GetTopWindow(nullptr); Window; Window = GetWindow(Window, GW_HWNDNEXT)) {
+    DWORD Owner = 0;
+    GetWindowThreadProcessId(Window, &Owner);
+    if (Owner == FProgram.ProcessId()) Windows.push_back(Window);
+  }
+  // A window the program has destroyed meanwhile (it may end of its own
+  // accord once told) has nothing left to answer.
+  bool Answered = !Windows.empty();
+  auto Send = [&](HWND Window, UINT Message, WPARAM WParam) {
+    DWORD_PTR Result = 0;
+    if (!SendMessageTimeoutA(Window, Message, WParam, 0, SMTO_NORMAL, TimeoutMs, &Result) && IsWindow(Window))
+      Answered = false;
+  };
+  for (HWND Window : Windows) Send(Window, WM_QUERYENDSESSION, 0);
+  const double Start = NowMs();
+  for (HWND Window : Windows) Send(Window, WM_ENDSESSION, TRUE);
+  const double Took = NowMs() - Start;
+  FProgram.Kill();
+  if (!Answered) return std::nullopt;
+  return Took;
 }
 
 bool RealExe::Running() const { return !FProgram.WaitForExit(0); }

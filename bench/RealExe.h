@@ -44,7 +44,15 @@ class RealExe {
   // Posts WM_CLOSE to Window and waits for the process to end: the time it
   // took, or nullopt when it has not ended within TimeoutMs.
   std::optional<double> Close(HWND Window, unsigned TimeoutMs);
+  // Ends the session as Windows does: every top-level window of the process
+  // is sent WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE), and the process
+  // is ended once all have returned. The time from the first WM_ENDSESSION
+  // sent to the last one returned (the program's end of run), or nullopt
+  // when a window did not answer within TimeoutMs.
+  std::optional<double> EndSession(unsigned TimeoutMs);
   bool Running() const;
+  // The settings file in its folder as it is now.
+  std::string SettingsFile() const { return FDir.Read("Vintrel.ini"); }
 
   // A handle for reading the process's counters (valid after Start).
   HANDLE Process() const { return FQuery.Get(); }
