@@ -194,6 +194,27 @@ TEST_F(HighDpiTest, TheWindowIsLaidOutForTheScaleWithEveryCaptionWholeTheTextGro
     EXPECT_NEAR(TextExtent(Text).cy, Expected, Expected / 8);
   }
 
+  // A field's line sits in its middle, as it fills the field at 96 DPI: as
+  // much room above it as below, inside the border.
+  for (TEdit* Edit : {Form->editURL, Form->editInterval, Form->editSndConnect}) {
+    HWND Field = Edit->WindowHandle();
+    RECT Outer, Client;
+    ASSERT_TRUE(GetWindowRect(Field, &Outer));
+    ASSERT_TRUE(GetClientRect(Field, &Client));
+    ASSERT_TRUE(ClientToScreen(Field, reinterpret_cast<POINT*>(&Client.left)));
+    ASSERT_TRUE(ClientToScreen(Field, reinterpret_cast<POINT*>(&Client.right)));
+    HDC DC = GetDC(Field);
+    ASSERT_NE(DC, nullptr);
+    HGDIOBJ Old = SelectObject(DC, reinterpret_cast<HFONT>(SendMessageA(Field, WM_GETFONT, 0, 0)));
+    TEXTMETRICA Line = {};
+    EXPECT_TRUE(GetTextMetricsA(DC, &Line));
+    SelectObject(DC, Old);
+    ReleaseDC(Field, DC);
+    const int Border = Outer.bottom - Client.bottom;
+    const int Above = Client.top - (Outer.top + Border), Below = Client.bottom - Client.top - Line.tmHeight;
+    EXPECT_NEAR(Above, Below, 1) << Edit->Text();
+  }
+
   // The lamp at the size the shell asks for at this DPI, drawn for it.
   EXPECT_EQ(Form->trayIcon->IconSize(), At(Dpi).Lamp);
   EXPECT_EQ(IconWidth(Form->trayIcon->Icon().Handle()), At(Dpi).Lamp);
