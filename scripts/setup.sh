@@ -83,21 +83,23 @@ wine_no_crash_dialog() {
     touch "$marker"
 }
 
-# The tests that check the window at 150 % display scale run in a second
-# prefix of their own, whose system DPI is 144: Wine takes it from the user's
-# LogPixels. The user's prefix and the main test prefix are never touched.
+# The tests that check the window at 125, 150 and 200 % display scale run in
+# prefixes of their own, whose system DPI is 120, 144 or 192: Wine takes it
+# from the user's LogPixels. The user's prefix and the main test prefix are
+# never touched. Each function takes the DPI, 144 when none is given.
 VINTREL_HIDPI=144
-hidpi_prefix_path() { printf '%s\n' "$VINTREL_BUILD/wineprefix-${VINTREL_HIDPI}dpi"; }
+hidpi_prefix_path() { printf '%s\n' "$VINTREL_BUILD/wineprefix-${1:-$VINTREL_HIDPI}dpi"; }
 
 wine_prefix_hidpi() {
   (
+    local dpi=${1:-$VINTREL_HIDPI}
     export WINEPREFIX
-    WINEPREFIX=$(hidpi_prefix_path)
+    WINEPREFIX=$(hidpi_prefix_path "$dpi")
     wine_prefix
     wine_no_crash_dialog
-    local marker="$WINEPREFIX/.vintrel-logpixels-$VINTREL_HIDPI"
+    local marker="$WINEPREFIX/.vintrel-logpixels-$dpi"
     if [ ! -f "$marker" ]; then
-      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$VINTREL_HIDPI" /f >/dev/null 2>&1 &&
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 &&
         touch "$marker"
       # The setting is read when the prefix's server starts: let it end.
       wineserver -w

@@ -100,11 +100,15 @@ int TControl::CurrentDpi() const {
 }
 
 void TControl::ChangeScale(int NewDpi, int OldDpi) {
-  SetBounds(MulDiv(FLeft, NewDpi, OldDpi), MulDiv(FTop, NewDpi, OldDpi), MulDiv(FWidth, NewDpi, OldDpi),
-            MulDiv(FHeight, NewDpi, OldDpi));
+  SetBounds(FDesignBounds[0].Rescale(FLeft, OldDpi, NewDpi), FDesignBounds[1].Rescale(FTop, OldDpi, NewDpi),
+            FDesignBounds[2].Rescale(FWidth, OldDpi, NewDpi), FDesignBounds[3].Rescale(FHeight, OldDpi, NewDpi));
   // After the bounds: a label that fits itself to its text does so with the
   // new font, where the new bounds put it.
-  FFont.SetHeight(MulDiv(FFont.Height(), NewDpi, OldDpi));
+  ChangeFontScale(NewDpi, OldDpi);
+}
+
+void TControl::ChangeFontScale(int NewDpi, int OldDpi) {
+  FFont.SetHeight(FDesignFontHeight.Rescale(FFont.Height(), OldDpi, NewDpi));
 }
 
 void TControl::Invalidate() {

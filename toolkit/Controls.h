@@ -64,8 +64,9 @@ class TControl : public TComponent {
   // 96 for a control on no form.
   int CurrentDpi() const;
   // The layout goes from OldDpi to NewDpi: the bounds and the font height
-  // scale by NewDpi/OldDpi, each figure on its own, rounded as MulDiv
-  // rounds. Controls with lengths or pictures of their own scale those too.
+  // are made for NewDpi from their 96-DPI figures, each on its own, rounded
+  // as MulDiv rounds. Controls with lengths or pictures of their own scale
+  // those too.
   virtual void ChangeScale(int NewDpi, int OldDpi);
 
   // Asks for the control's area to be painted again.
@@ -94,6 +95,8 @@ class TControl : public TComponent {
   virtual void FontChanged() {}
   virtual void ColorChanged() { Invalidate(); }
   void StoreCaption(const std::string& Value) { FCaption = Value; }
+  // The font's share of ChangeScale.
+  void ChangeFontScale(int NewDpi, int OldDpi);
 
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
   virtual void MouseMove(TShiftState Shift, int X, int Y);
@@ -122,6 +125,8 @@ class TControl : public TComponent {
   std::string FHint;
   bool FShowHint = false;
   int FCursor = crDefault;
+  TDesignLength FDesignBounds[4];  // left, top, width, height
+  TDesignLength FDesignFontHeight;
 };
 
 class TGraphicControl;

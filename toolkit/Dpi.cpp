@@ -9,6 +9,7 @@ struct TDpiFunctions {
   UINT(WINAPI* GetDpiForWindow)(HWND) = nullptr;
   int(WINAPI* GetSystemMetricsForDpi)(int, UINT) = nullptr;
   BOOL(WINAPI* AdjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
+  HRESULT(WINAPI* GetDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
 
   TDpiFunctions() {
     HMODULE User = GetModuleHandleA("user32.dll");
@@ -16,6 +17,9 @@ struct TDpiFunctions {
     Find(User, "GetDpiForWindow", GetDpiForWindow);
     Find(User, "GetSystemMetricsForDpi", GetSystemMetricsForDpi);
     Find(User, "AdjustWindowRectExForDpi", AdjustWindowRectExForDpi);
+    // Windows 8.1's, in a library that Windows 7 lacks; loaded for the
+    // process's life.
+    if (HMODULE Shell = LoadLibraryA("shcore.dll")) Find(Shell, "GetDpiForMonitor", GetDpiForMonitor);
   }
   template <class F>
   static void Find(HMODULE Module, const char* Name, F& Function) {
@@ -42,6 +46,16 @@ int WindowDpi(HWND Window) {
   if (Functions().GetDpiForWindow && Window)
     if (UINT Dpi = Functions().GetDpiForWindow(Window)) return static_cast<int>(Dpi);
   return SystemDpi();
+}
+
+int MonitorDpi(HWND Window) {
+  constexpr int MDT_EFFECTIVE_DPI = 0;
+  UINT X = 0, Y = 0;
+  if (Functions().GetDpiForMonitor && Window)
+    if (HMONITOR Monitor = MonitorFromWindow(Window, MONITOR_DEFAULTTONEAREST))
+      if (SUCCEEDED(Functions().GetDpiForMonitor(Monitor, MDT_EFFECTIVE_DPI, &X, &Y)) && Y > 0)
+        return static_cast<int>(Y);
+  return WindowDpi(Window);
 }
 
 int SystemMetricForDpi(int Index, int Dpi) {

@@ -60,7 +60,7 @@ void TImage::SetTransparent(bool Value) {
 
 void TImage::ChangeScale(int NewDpi, int OldDpi) {
   TGraphicControl::ChangeScale(NewDpi, OldDpi);
-  FPicture.SetSize(MulDiv(FPicture.Size(), NewDpi, OldDpi));
+  FPicture.SetSize(FDesignPictureSize.Rescale(FPicture.Size(), OldDpi, NewDpi));
 }
 
 void TImage::Paint() {

@@ -48,6 +48,7 @@ class TImage : public TGraphicControl {
 
  private:
   TIcon FPicture;
+  TDesignLength FDesignPictureSize;
   bool FTransparent = false;
 };
 

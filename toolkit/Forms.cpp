@@ -15,11 +15,18 @@ void TCustomForm::SetClientSize(int AWidth, int AHeight) {
   FClientWidth = AWidth;
   FClientHeight = AHeight;
   if (HandleAllocated()) {
-    RECT R =
-        WindowRectForClient({0, 0, AWidth, AHeight}, static_cast<DWORD>(GetWindowLongPtrA(WindowHandle(), GWL_STYLE)),
-                            static_cast<DWORD>(GetWindowLongPtrA(WindowHandle(), GWL_EXSTYLE)), FDpi);
-    SetBounds(Left(), Top(), R.right - R.left, R.bottom - R.top);
+    const SIZE Outer = WindowSizeAt(FDpi);
+    SetBounds(Left(), Top(), Outer.cx, Outer.cy);
   }
+}
+
+SIZE TCustomForm::WindowSizeAt(int Dpi) const {
+  const HWND Window = WindowHandle();
+  const RECT R = WindowRectForClient(
+      {0, 0, FDesignClientWidth.At(FClientWidth, FDpi, Dpi), FDesignClientHeight.At(FClientHeight, FDpi, Dpi)},
+      static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_STYLE)),
+      static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_EXSTYLE)), Dpi);
+  return {R.right - R.left, R.bottom - R.top};
 }
 
 void TCustomForm::ScaleTo(int Dpi) {
@@ -27,11 +34,26 @@ void TCustomForm::ScaleTo(int Dpi) {
   const int Old = FDpi;
   // First: a control that loads a picture for the DPI asks the form for it.
   FDpi = Dpi;
-  FClientWidth = MulDiv(FClientWidth, Dpi, Old);
-  FClientHeight = MulDiv(FClientHeight, Dpi, Old);
-  Font().SetHeight(MulDiv(Font().Height(), Dpi, Old));
+  FClientWidth = FDesignClientWidth.Rescale(FClientWidth, Old, Dpi);
+  FClientHeight = FDesignClientHeight.Rescale(FClientHeight, Old, Dpi);
+  ChangeFontScale(Dpi, Old);
   for (TControl* Child : std::vector<TControl*>(Controls())) Child->ChangeScale(Dpi, Old);
   AlignControls();
+}
+
+void TCustomForm::ScaleWindow(int Dpi, const RECT* Suggested) {
+  ScaleTo(Dpi);
+  if (Suggested && Suggested->right > Suggested->left && Suggested->bottom > Suggested->top)
+    SetWindowPos(WindowHandle(), nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
+                 Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  else
+    SetClientSize(FClientWidth, FClientHeight);
+  // The hints of windowless controls were registered at their old places.
+  if (FHintWindow) {
+    DestroyWindow(FHintWindow);
+    FHintWindow = nullptr;
+    CreateHints();
+  }
 }
 
 void TCustomForm::CreateParams(TCreateParams& Params) {
@@ -71,6 +93,10 @@ void TCustomForm::Close() {
 }
 
 void TCustomForm::VisibleChanged() {
+  // A hidden window hears of no change of its monitor's scale: it is laid
+  // out for the scale of now before anyone sees it.
+  if (Visible() && HandleAllocated())
+    if (const int Dpi = MonitorDpi(WindowHandle()); Dpi != FDpi) ScaleWindow(Dpi, nullptr);
   if (Visible()) OnShow(this);
   if (HandleAllocated()) ShowWindow(WindowHandle(), Visible() ? SW_SHOW : SW_HIDE);
 }
@@ -192,23 +218,23 @@ void TCustomForm::WndProc(TMessage& Message) {
       // to get it back when the window is activated again.
       FActiveControl = nullptr;
       break;
-    case WM_DPICHANGED: {
+    case WM_GETDPISCALEDSIZE:
+      // Asked before WM_DPICHANGED for the window's size at the new DPI: the
+      // system's own guess scales the outer size, borders and all, and can
+      // leave the client area a pixel or two off the layout's.
+      if (auto* Size = reinterpret_cast<SIZE*>(Message.LParam)) {
+        *Size = WindowSizeAt(LOWORD(Message.WParam));
+        Message.Result = TRUE;
+        return;
+      }
+      break;
+    case WM_DPICHANGED:
       // Moved to a monitor of another scale, or the scale changed: laid out
       // again for the new DPI, in the rectangle the system suggests, which
-      // keeps the window where the user sees it.
-      ScaleTo(LOWORD(Message.WParam));
-      const RECT* Suggested = reinterpret_cast<const RECT*>(Message.LParam);
-      SetWindowPos(WindowHandle(), nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
-                   Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      // The hints of windowless controls were registered at their old places.
-      if (FHintWindow) {
-        DestroyWindow(FHintWindow);
-        FHintWindow = nullptr;
-        CreateHints();
-      }
+      // keeps the window where the user sees it (without one, where it is).
+      ScaleWindow(LOWORD(Message.WParam), reinterpret_cast<const RECT*>(Message.LParam));
       Message.Result = 0;
       return;
-    }
     case WM_ACTIVATE:
       FActive = LOWORD(Message.WParam) != WA_INACTIVE;
       // Coming back, the focus returns to the control that had it.

@@ -68,9 +68,12 @@ class TCustomForm : public TWinControl {
   // form's window exists; from then on the window's.
   int PixelsPerInch() const override { return FDpi; }
   // Lays the form out for another DPI: its client size and every control's
-  // bounds, font, lengths and pictures scale by Dpi over the present DPI.
-  // The window's own size is the caller's to set.
+  // bounds, font, lengths and pictures are made for Dpi from the 96-DPI
+  // layout. The window's own size is the caller's to set.
   void ScaleTo(int Dpi);
+  // The window's outer size at Dpi: that of the client area made for Dpi,
+  // with the borders of that DPI.
+  SIZE WindowSizeAt(int Dpi) const;
 
   // Hands a message to the form's own message handler.
   LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
@@ -90,6 +93,10 @@ class TCustomForm : public TWinControl {
   void CreateHandle() override;
   void WndProc(TMessage& Message) override;
   void VisibleChanged() override;
+  // Lays the form out for Dpi and puts its window in Suggested, the place
+  // the system offers at that DPI, or where there is none, keeps the
+  // window's top-left corner.
+  virtual void ScaleWindow(int Dpi, const RECT* Suggested);
   void ControlFocused(TWinControl* Control) override { FocusChanged(Control); }
   // A control of the form is going away: it no longer counts as focused.
   void ControlDestroying(TWinControl* Control) override {
@@ -100,6 +107,7 @@ class TCustomForm : public TWinControl {
   void CreateHints();
 
   int FClientWidth = 0, FClientHeight = 0;
+  TDesignLength FDesignClientWidth, FDesignClientHeight;
   int FDpi = DefaultDpi;
   TWinControl* FActiveControl = nullptr;  // not owned
   bool FChangingFocus = false;

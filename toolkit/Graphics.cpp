@@ -4,12 +4,38 @@
 #include "toolkit/Handles.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <initializer_list>
 #include <utility>
 
 COLORREF ColorToRGB(TColor Color) {
   if (Color & 0x80000000) return GetSysColor(static_cast<int>(Color & 0xFF));
   return Color & 0x00FFFFFF;
 }
+
+namespace {
+
+// The face a font came out as, and whether its character height is about
+// the one asked for (within an eighth), as the screen's context sets it.
+std::string FaceName(HFONT Font, int* CharacterHeight = nullptr) {
+  TWindowDC Screen(nullptr);
+  if (!Screen.Get()) return {};
+  HGDIOBJ Old = SelectObject(Screen.Get(), Font);
+  if (!Old) return {};
+  char Face[LF_FACESIZE] = "";
+  TEXTMETRICA Metrics = {};
+  if (!GetTextFaceA(Screen.Get(), LF_FACESIZE, Face) || !GetTextMetricsA(Screen.Get(), &Metrics)) Face[0] = '\0';
+  SelectObject(Screen.Get(), Old);
+  if (CharacterHeight) *CharacterHeight = Metrics.tmHeight - Metrics.tmInternalLeading;
+  return Face;
+}
+
+bool HasHeight(HFONT Font, int Height) {
+  int Got = 0;
+  return FaceName(Font, &Got).empty() || std::abs(Got - Height) <= Height / 8;
+}
+
+}  // namespace
 
 TFont::TFont() = default;
 
@@ -86,6 +112,24 @@ HFONT TFont::Handle() {
     Log.lfPitchAndFamily = DEFAULT_PITCH;
     lstrcpynA(Log.lfFaceName, FName.c_str(), LF_FACESIZE);
     FHandle = Platform().CreateFontIndirectA(&Log);
+    // "MS Sans Serif" is a bitmap face of a few sizes (character heights up
+    // to 29 pixels in Windows', 16 in Wine's): a height it lacks comes out at
+    // a size it has, and the text would not grow with the display's scale.
+    // The TrueType face of the same design takes its place then, and where
+    // that is missing too (Wine has none), Tahoma, which followed it in the
+    // system's dialogs with nearly its widths.
+    if (FHandle && lstrcmpiA(FName.c_str(), "MS Sans Serif") == 0 && !HasHeight(FHandle, FHeight)) {
+      for (const char* Scalable : {"Microsoft Sans Serif", "Tahoma"}) {
+        lstrcpynA(Log.lfFaceName, Scalable, LF_FACESIZE);
+        HFONT Font = Platform().CreateFontIndirectA(&Log);
+        if (Font && FaceName(Font) == Scalable) {
+          Platform().DeleteObject(FHandle);
+          FHandle = Font;
+          break;
+        }
+        if (Font) Platform().DeleteObject(Font);
+      }
+    }
   }
   return FHandle;
 }

@@ -2,6 +2,11 @@
 
 #include "toolkit/Handles.h"
 
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <type_traits>
+
 // ---- TLabel ----
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 17); }
@@ -176,6 +181,65 @@ void TEdit::CreateParams(TCreateParams& Params) {
   TCustomEdit::CreateParams(Params);
   Params.ClassName = "TEdit";
   Params.Style |= ES_AUTOHSCROLL;
+}
+
+void TEdit::FontChanged() {
+  TCustomEdit::FontChanged();
+  // The band above the line depends on the line's height.
+  if (HandleAllocated() && CurrentDpi() != DefaultDpi)
+    SetWindowPos(WindowHandle(), nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TEdit::TopInset(const RECT& Client) {
+  if (CurrentDpi() == DefaultDpi) return 0;
+  // A one-line edit draws its line at the top of its client area, and the
+  // formatting rectangle that would move it works for multi-line edits only:
+  // the client area itself starts lower.
+  TWindowDC DC(WindowHandle());
+  if (!DC) return 0;
+  TSelection Selected(DC.Get(), Font().Handle());
+  TEXTMETRICA Metrics = {};
+  if (!GetTextMetricsA(DC.Get(), &Metrics)) return 0;
+  return std::max(0L, (Client.bottom - Client.top - Metrics.tmHeight) / 2);
+}
+
+void TEdit::PaintInset() {
+  if (FInset <= 0) return;
+  RECT Window, Client;
+  if (!GetWindowRect(WindowHandle(), &Window) || !GetClientRect(WindowHandle(), &Client)) return;
+  MapWindowPoints(WindowHandle(), nullptr, reinterpret_cast<POINT*>(&Client), 2);
+  OffsetRect(&Client, -Window.left, -Window.top);
+  // The whole window's context: the band lies outside the client area.
+  std::unique_ptr<std::remove_pointer_t<HDC>, std::function<void(HDC)>> Frame(
+      GetWindowDC(WindowHandle()), [this](HDC DC) { ReleaseDC(WindowHandle(), DC); });
+  if (!Frame) return;
+  RECT Band = {Client.left, Client.top - FInset, Client.right, Client.top};
+  FillRect(Frame.get(), &Band, CtlColor(Frame.get()));
+}
+
+void TEdit::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_NCCALCSIZE: {
+      TCustomEdit::WndProc(Message);
+      RECT& Client = Message.WParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0]
+                                    : *reinterpret_cast<RECT*>(Message.LParam);
+      FInset = TopInset(Client);
+      Client.top += FInset;
+      return;
+    }
+    case WM_NCPAINT:
+      TCustomEdit::WndProc(Message);
+      PaintInset();
+      return;
+    case WM_NCHITTEST:
+      // The band belongs to the field: a click there puts the caret in it.
+      TCustomEdit::WndProc(Message);
+      if (FInset > 0 && Message.Result == HTNOWHERE) Message.Result = HTCLIENT;
+      return;
+    default:
+      TCustomEdit::WndProc(Message);
+  }
 }
 
 // ---- TMemo ----

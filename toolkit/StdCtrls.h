@@ -80,12 +80,24 @@ class TCustomEdit : public TWinControl {
   bool FReadOnly = false;
 };
 
+// A one-line edit. Scaled, its line sits in the middle of the field, as it
+// fills the field at 96 DPI; there, it is the system's edit as it is.
 class TEdit : public TCustomEdit {
  public:
   explicit TEdit(TComponent* AOwner);
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void FontChanged() override;
+  void WndProc(TMessage& Message) override;
+
+ private:
+  // The band above the line, inside the border, that the edit leaves to
+  // its frame: none at 96 DPI.
+  int TopInset(const RECT& Client);
+  void PaintInset();
+
+  int FInset = 0;
 };
 
 // A multi-line edit holding lines separated by CR LF.

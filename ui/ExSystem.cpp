@@ -85,9 +85,15 @@ void TKVRTrayIcon::ShowPopup() {
     FPopupMenu->Popup(Cursor.x, Cursor.y, Application->Handle());
     // The menu left the hidden window active, and keys typed afterwards
     // would go there, unseen. A shown main window takes the foreground back,
-    // and with it the focus where it was.
+    // and with it the focus where it was; but not from another program whose
+    // window the user clicked to close the menu: Windows would let us jump
+    // over it, since the menu's capture made us the last to get input.
+    HWND Front = GetForegroundWindow();
+    DWORD FrontProcess = 0;
+    const bool TakenByOther =
+        Front && GetWindowThreadProcessId(Front, &FrontProcess) && FrontProcess != GetCurrentProcessId();
     TCustomForm* Main = Application->MainForm();
-    if (Main && Main->HandleAllocated() && IsWindowVisible(Main->WindowHandle()) && !Destroying())
+    if (Main && Main->HandleAllocated() && IsWindowVisible(Main->WindowHandle()) && !Destroying() && !TakenByOther)
       SetForegroundWindow(Main->WindowHandle());
   }
   OnRightClick(this, TMouseButton::mbRight, 0, Cursor.x, Cursor.y);

@@ -280,7 +280,20 @@ void TVintrelF::CreateParams(TCreateParams& Params) {
   Params.Style &= ~WS_DLGFRAME;
 }
 
+void TVintrelF::ScaleWindow(int Dpi, const RECT* Suggested) {
+  // A docked window stays docked at every scale: grown in the place the
+  // system suggests, it would overhang the work area's corner.
+  const bool Docked = Left() == CornerPlace().x && Top() == CornerPlace().y;
+  TCustomForm::ScaleWindow(Dpi, Suggested);
+  if (Docked) DockToCorner();
+}
+
 void TVintrelF::DockToCorner() {
+  const POINT Corner = CornerPlace();
+  SetBounds(Corner.x, Corner.y, Width(), Height());
+}
+
+POINT TVintrelF::CornerPlace() const {
   const TPlatform& OS = Platform();
   int Left = OS.GetSystemMetrics(SM_CXFULLSCREEN) - Width();
   int Top = OS.GetSystemMetrics(SM_CYFULLSCREEN) + OS.GetSystemMetrics(SM_CYCAPTION) - Height();
@@ -295,7 +308,7 @@ void TVintrelF::DockToCorner() {
     Left = std::max(std::min(Left, static_cast<int>(Inside.right) - Width()), static_cast<int>(Inside.left));
     Top = std::max(std::min(Top, static_cast<int>(Inside.bottom) - Height()), static_cast<int>(Inside.top));
   }
-  SetBounds(Left, Top, Width(), Height());
+  return {Left, Top};
 }
 
 void TVintrelF::EnableControls(bool Enable) {

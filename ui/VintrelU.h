@@ -136,8 +136,11 @@ class TVintrelF : public TCustomForm {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void ScaleWindow(int Dpi, const RECT* Suggested) override;
 
  private:
+  // Where DockToCorner puts the window at its present size.
+  POINT CornerPlace() const;
   // Checks the number in an edit when the focus leaves it: a text that is no
   // integer, or a value outside Low..High, brings page 1 back, the focus back
   // to the edit, and a message; the text stays as typed.

@@ -5,6 +5,7 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Picture.h"
 #include "tests/support/Program.h"
+#include "tests/support/Pump.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -240,6 +241,23 @@ TEST_F(Tray, AfterTheMenuTheKeysGoBackToTheWindowAndTheSoundDialogIsModalToIt) {
   PostMessageA(Dialog, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(Dialog); }, 5000));
   EXPECT_TRUE(IsWindowEnabled(Window));
+
+  // Another program (this test) takes the foreground while the menu is
+  // open, as a click on its window does on Windows (Wine's menu holds the
+  // pointer and keeps the click from it): after the menu, that window keeps
+  // the foreground, and the shown window stays behind it.
+  HWND Other = CreateWindowExA(0, "STATIC", "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 250, 300, 200,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(Other, nullptr);
+  vtest::PastDoubleClick();
+  ASSERT_TRUE(Xdotool("mousemove " + At(Icon) + " click 3"));
+  ASSERT_TRUE(vtest::PumpUntil(MenuShown, 5000));
+  ASSERT_TRUE(SetForegroundWindow(Other));
+  // The keys now go to that window: Escape is posted to the menu itself.
+  if (HWND Menu = vtest::WindowOf(Vintrel.ProcessId(), "#32768", true)) PostMessageA(Menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(vtest::PumpUntil([&] { return !MenuShown(); }, 5000));
+  EXPECT_FALSE(vtest::PumpUntil([&] { return GetForegroundWindow() != Other; }, 1500)) << GetForegroundWindow();
+  EXPECT_TRUE(DestroyWindow(Other));
 
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));

@@ -1,12 +1,13 @@
-// The main window and the tray lamp at 150 % display scale. These cases run
-// in the second Wine prefix of the tests, whose system DPI is 144
-// (scripts/setup.sh makes it): the program, per-monitor aware by its
-// manifest, lays itself out there for 144 DPI, and the system stretches
-// nothing.
+// The main window and the tray lamp at 125, 150 and 200 % display scale.
+// These cases run in each of the tests' scaled Wine prefixes, whose system
+// DPI is 120, 144 or 192 (scripts/setup.sh makes them): the program,
+// per-monitor aware by its manifest, lays itself out there for that DPI, and
+// the system stretches nothing.
 
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainWindowFixture.h"
 
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -54,13 +55,36 @@ int IconWidth(HICON Icon) {
 
 std::vector<int> Bounds(TControl* C) { return {C->Left(), C->Top(), C->Width(), C->Height()}; }
 
+// What each scale gives: the client area, the shell's small icon, the glyph
+// drawn for it, and the height of a line of the window's text (13 pixels at
+// 96 DPI).
+struct Scale {
+  int Dpi, ClientWidth, ClientHeight, Lamp, GlyphWidth, GlyphHeight;
+};
+constexpr Scale Scales[] = {
+    {96, 300, 120, 16, 12, 11}, {120, 375, 150, 20, 15, 14}, {144, 450, 180, 24, 18, 17}, {192, 600, 240, 32, 24, 22}};
+
+const Scale& At(int Dpi) {
+  for (const Scale& S : Scales)
+    if (S.Dpi == Dpi) return S;
+  ADD_FAILURE() << "no figures for " << Dpi << " DPI";
+  return Scales[0];
+}
+
 class HighDpiTest : public vtest::MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    ASSERT_EQ(SystemDpi(), 144) << "not the tests' 144-DPI Wine prefix";
+    Dpi = SystemDpi();
+    ASSERT_TRUE(Dpi == 120 || Dpi == 144 || Dpi == 192) << "not one of the tests' scaled Wine prefixes: " << Dpi;
     Create(Server.Url());
     ASSERT_TRUE(WaitForProbe());
+  }
+  // Figures of the 96-DPI layout at the prefix's DPI, rounded as MulDiv
+  // rounds, each from its own 96-DPI figure.
+  std::vector<int> Scaled(std::vector<int> Figures, int AtDpi = 0) const {
+    for (int& F : Figures) F = MulDiv(F, AtDpi ? AtDpi : Dpi, 96);
+    return Figures;
   }
   void ExpectClientSize(int Width, int Height) {
     RECT Client;
@@ -68,45 +92,65 @@ class HighDpiTest : public vtest::MainWindowFixture {
     EXPECT_EQ(Client.right, Width);
     EXPECT_EQ(Client.bottom, Height);
   }
+  void ExpectClientSizeAt(int AtDpi) {
+    EXPECT_EQ(Form->PixelsPerInch(), AtDpi);
+    ExpectClientSize(At(AtDpi).ClientWidth, At(AtDpi).ClientHeight);
+  }
+  // Every figure made for AtDpi from the 96-DPI layout, however many changes
+  // came before.
+  void ExpectLayoutAt(int AtDpi) {
+    EXPECT_EQ(Bounds(Form->gimageCaption), Scaled({0, 0, 300, 19}, AtDpi));
+    EXPECT_EQ(Bounds(Form->sbtnInfo), Scaled({2, 21, 54, 21}, AtDpi));
+    EXPECT_EQ(Bounds(Form->sbtnClose), Scaled({282, 3, 16, 14}, AtDpi));
+    EXPECT_EQ(Bounds(Form->nbControls), Scaled({65, 20, 233, 98}, AtDpi));
+    EXPECT_EQ(Bounds(Form->editURL), Scaled({48, 8, 181, 21}, AtDpi));
+    EXPECT_EQ(Bounds(Form->panelStart), Scaled({180, 0, 53, 32}, AtDpi));
+    EXPECT_EQ(Form->labelCaption->Font().Height(), MulDiv(11, AtDpi, 96));
+    EXPECT_EQ(Form->labelName->Font().Height(), MulDiv(13, AtDpi, 96));
+    EXPECT_EQ(Form->sbtnClose->Glyph().Width(), At(AtDpi).GlyphWidth);
+    EXPECT_EQ(Form->sbtnClose->Glyph().Height(), At(AtDpi).GlyphHeight);
+  }
   // WM_DPICHANGED as the system sends it when the window reaches a monitor
-  // of another scale: the new DPI, and the rectangle it suggests there.
-  RECT ChangeDpi(int Dpi, int ClientWidth, int ClientHeight) {
+  // of another scale: the new DPI, and the rectangle it suggests there (at
+  // 100, 50); to the tray's hidden window too unless told otherwise.
+  RECT ChangeDpi(int NewDpi, bool Tray = true) {
     HWND Window = Form->WindowHandle();
-    RECT Suggested =
-        WindowRectForClient({0, 0, ClientWidth, ClientHeight}, static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_STYLE)),
-                            static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_EXSTYLE)), Dpi);
+    RECT Suggested = WindowRectForClient({0, 0, At(NewDpi).ClientWidth, At(NewDpi).ClientHeight},
+                                         static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_STYLE)),
+                                         static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_EXSTYLE)), NewDpi);
     OffsetRect(&Suggested, 100 - Suggested.left, 50 - Suggested.top);
-    SendMessageA(Window, WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Suggested));
-    SendMessageA(Form->trayIcon->WindowHandle(), WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi),
-                 reinterpret_cast<LPARAM>(&Suggested));
+    SendMessageA(Window, WM_DPICHANGED, MAKEWPARAM(NewDpi, NewDpi), reinterpret_cast<LPARAM>(&Suggested));
+    if (Tray)
+      SendMessageA(Form->trayIcon->WindowHandle(), WM_DPICHANGED, MAKEWPARAM(NewDpi, NewDpi),
+                   reinterpret_cast<LPARAM>(&Suggested));
     return Suggested;
+  }
+  void ExpectDocked() {
+    RECT Work, Outer;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0));
+    ASSERT_TRUE(GetWindowRect(Form->WindowHandle(), &Outer));
+    EXPECT_EQ(Outer.right, Work.right);
+    EXPECT_EQ(Outer.bottom, Work.bottom);
+  }
+  void Undock() {
+    ASSERT_TRUE(SetWindowPos(Form->WindowHandle(), nullptr, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  }
+  int LastLampSent() {
+    EXPECT_FALSE(Recorder::Tray().empty());
+    return Recorder::Tray().empty() ? 0 : IconWidth(Recorder::Tray().back().Data.hIcon);
   }
 
   vtest::LoopbackServer Server;
+  int Dpi = 0;
 };
 
-TEST_F(HighDpiTest, TheWindowIsLaidOutHalfAgainAsLargeWithEveryCaptionWholeAndTheLampAt24Pixels) {
-  EXPECT_EQ(Form->PixelsPerInch(), 144);
-  ExpectClientSize(450, 180);
+TEST_F(HighDpiTest, TheWindowIsLaidOutForTheScaleWithEveryCaptionWholeTheTextGrownAndTheLampAtTheShellsSize) {
+  ExpectClientSizeAt(Dpi);
   // Docked with its larger size in the work area's corner, all of it inside.
-  RECT Work, Outer;
-  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0));
-  ASSERT_TRUE(GetWindowRect(Form->WindowHandle(), &Outer));
-  EXPECT_EQ(Outer.right, Work.right);
-  EXPECT_EQ(Outer.bottom, Work.bottom);
-  // Every figure of the layout times 1.5, rounded as MulDiv rounds.
-  EXPECT_EQ(Bounds(Form->ipanelCaption), (std::vector<int>{0, 0, 450, 29}));
-  EXPECT_EQ(Bounds(Form->gimageCaption), (std::vector<int>{0, 0, 450, 29}));
-  EXPECT_EQ(Bounds(Form->sbtnInfo), (std::vector<int>{3, 32, 81, 32}));
-  EXPECT_EQ(Bounds(Form->sbtnClose), (std::vector<int>{423, 5, 24, 21}));
-  EXPECT_EQ(Bounds(Form->nbControls), (std::vector<int>{98, 30, 350, 147}));
-  EXPECT_EQ(Bounds(Form->editURL), (std::vector<int>{72, 12, 272, 32}));
-  EXPECT_EQ(Bounds(Form->cbSndDisconnect), (std::vector<int>{6, 78, 194, 26}));
-  EXPECT_EQ(Form->labelCaption->Font().Height(), 17);
-  EXPECT_EQ(Form->labelName->Font().Height(), 20);
-  // The glyphs drawn for 150 %.
-  EXPECT_EQ(Form->sbtnClose->Glyph().Width(), 18);
-  EXPECT_EQ(Form->sbtnClose->Glyph().Height(), 17);
+  ExpectDocked();
+  ExpectLayoutAt(Dpi);
+  EXPECT_EQ(Bounds(Form->ipanelCaption), Scaled({0, 0, 300, 19}));
+  EXPECT_EQ(Bounds(Form->cbSndDisconnect), Scaled({4, 52, 129, 17}));
 
   // Every caption whole: within its label, and clear of the field beside it.
   struct Label {
@@ -137,49 +181,129 @@ TEST_F(HighDpiTest, TheWindowIsLaidOutHalfAgainAsLargeWithEveryCaptionWholeAndTh
   for (TCheckBox* Box : {Form->cbSaveLog, Form->cbSndConnect, Form->cbSndDisconnect}) {
     SCOPED_TRACE(Box->Caption());
     const SIZE Text = TextExtent(Box);
-    EXPECT_LE(Text.cx, CheckBoxTextRoom(Box, 144));
+    EXPECT_LE(Text.cx, CheckBoxTextRoom(Box, Dpi));
     EXPECT_LE(Text.cy, Box->Height());
   }
+  // The text grows with the scale: a line of the window's font is about 13
+  // pixels times the scale (twice as high at 200 %), where the bitmap face
+  // has a size for it and where it has none.
+  for (TControl* Text : std::initializer_list<TControl*>{Form->labelURL, Form->sbtnInfo, Form->cbSaveLog,
+                                                         Form->labelCaption, Form->labelState}) {
+    SCOPED_TRACE(Text->Caption());
+    const double Expected = 13.0 * Dpi / 96;
+    EXPECT_NEAR(TextExtent(Text).cy, Expected, Expected / 8);
+  }
 
-  // The lamp at the size the shell asks for at 144 DPI, drawn for it.
-  EXPECT_EQ(Form->trayIcon->IconSize(), 24);
-  EXPECT_EQ(IconWidth(Form->trayIcon->Icon().Handle()), 24);
-  ASSERT_FALSE(Recorder::Tray().empty());
-  EXPECT_EQ(IconWidth(Recorder::Tray().back().Data.hIcon), 24);
+  // A field's line sits in its middle, as it fills the field at 96 DPI: as
+  // much room above it as below, inside the border.
+  for (TEdit* Edit : {Form->editURL, Form->editInterval, Form->editSndConnect}) {
+    HWND Field = Edit->WindowHandle();
+    RECT Outer, Client;
+    ASSERT_TRUE(GetWindowRect(Field, &Outer));
+    ASSERT_TRUE(GetClientRect(Field, &Client));
+    ASSERT_TRUE(ClientToScreen(Field, reinterpret_cast<POINT*>(&Client.left)));
+    ASSERT_TRUE(ClientToScreen(Field, reinterpret_cast<POINT*>(&Client.right)));
+    HDC DC = GetDC(Field);
+    ASSERT_NE(DC, nullptr);
+    HGDIOBJ Old = SelectObject(DC, reinterpret_cast<HFONT>(SendMessageA(Field, WM_GETFONT, 0, 0)));
+    TEXTMETRICA Line = {};
+    EXPECT_TRUE(GetTextMetricsA(DC, &Line));
+    SelectObject(DC, Old);
+    ReleaseDC(Field, DC);
+    const int Border = Outer.bottom - Client.bottom;
+    const int Above = Client.top - (Outer.top + Border), Below = Client.bottom - Client.top - Line.tmHeight;
+    EXPECT_NEAR(Above, Below, 1) << Edit->Text();
+  }
+
+  // The lamp at the size the shell asks for at this DPI, drawn for it.
+  EXPECT_EQ(Form->trayIcon->IconSize(), At(Dpi).Lamp);
+  EXPECT_EQ(IconWidth(Form->trayIcon->Icon().Handle()), At(Dpi).Lamp);
+  EXPECT_EQ(LastLampSent(), At(Dpi).Lamp);
 }
 
-TEST_F(HighDpiTest, AtAnotherScaleTheWindowIsLaidOutAgainInTheSuggestedRectangleAndTheLampTakesItsSize) {
+TEST_F(HighDpiTest, AtAnotherScaleTheWindowIsLaidOutAgainFromTheDesignAndAnUndockedOneInTheSuggestedRectangle) {
+  // Docked, it is docked again at the new scale.
   Recorder::Tray().clear();
-  const RECT Suggested = ChangeDpi(96, 300, 120);
-  EXPECT_EQ(Form->PixelsPerInch(), 96);
-  RECT Outer;
-  ASSERT_TRUE(GetWindowRect(Form->WindowHandle(), &Outer));
-  EXPECT_TRUE(EqualRect(&Outer, &Suggested));
+  ChangeDpi(96);
+  ExpectClientSizeAt(96);
+  ExpectDocked();
   // Back to the 96-DPI layout as it is made.
-  ExpectClientSize(300, 120);
-  EXPECT_EQ(Bounds(Form->gimageCaption), (std::vector<int>{0, 0, 300, 19}));
-  EXPECT_EQ(Bounds(Form->sbtnInfo), (std::vector<int>{2, 21, 54, 21}));
-  EXPECT_EQ(Bounds(Form->sbtnClose), (std::vector<int>{282, 3, 16, 14}));
-  EXPECT_EQ(Bounds(Form->nbControls), (std::vector<int>{65, 20, 233, 98}));
-  EXPECT_EQ(Bounds(Form->editURL), (std::vector<int>{48, 8, 181, 21}));
-  EXPECT_EQ(Bounds(Form->panelStart), (std::vector<int>{180, 0, 53, 32}));
+  ExpectLayoutAt(96);
   EXPECT_EQ(Form->labelCaption->Font().Height(), 11);
-  EXPECT_EQ(Form->sbtnClose->Glyph().Width(), 12);
-  EXPECT_EQ(Form->sbtnClose->Glyph().Height(), 11);
   // The lamp: 16 pixels, sent to the shell.
   EXPECT_EQ(IconWidth(Form->trayIcon->Icon().Handle()), 16);
   ASSERT_FALSE(Recorder::Tray().empty());
   EXPECT_EQ(Recorder::Tray().back().Message, static_cast<DWORD>(NIM_MODIFY));
-  EXPECT_EQ(IconWidth(Recorder::Tray().back().Data.hIcon), 16);
+  EXPECT_EQ(LastLampSent(), 16);
   // A new state's lamp comes at the shell's size too.
   Form->SetNotifyState(nsStopped, false, false);
-  EXPECT_EQ(IconWidth(Recorder::Tray().back().Data.hIcon), 16);
+  EXPECT_EQ(LastLampSent(), 16);
 
-  ChangeDpi(144, 450, 180);
-  ExpectClientSize(450, 180);
-  EXPECT_EQ(Bounds(Form->sbtnInfo), (std::vector<int>{3, 32, 81, 32}));
-  EXPECT_EQ(Form->sbtnClose->Glyph().Width(), 18);
-  EXPECT_EQ(IconWidth(Recorder::Tray().back().Data.hIcon), 24);
+  // Moved away, it takes the place the system suggests.
+  Undock();
+  const RECT Suggested = ChangeDpi(Dpi);
+  RECT Outer;
+  ASSERT_TRUE(GetWindowRect(Form->WindowHandle(), &Outer));
+  EXPECT_TRUE(EqualRect(&Outer, &Suggested));
+  ExpectClientSizeAt(Dpi);
+  ExpectLayoutAt(Dpi);
+  EXPECT_EQ(LastLampSent(), At(Dpi).Lamp);
+
+  // However many changes, each scale is made from the 96-DPI figures: no
+  // rounding adds up, and 96 brings back 300 x 120 exactly.
+  for (int Step : {96, 120, 144, 192, 120, 144, 96}) {
+    SCOPED_TRACE(Step);
+    ChangeDpi(Step);
+    ExpectClientSizeAt(Step);
+    ExpectLayoutAt(Step);
+  }
+
+  // Asked for its size at another DPI, it gives the one whose client area is
+  // the layout's at that DPI, not the system's guess.
+  HWND Window = Form->WindowHandle();
+  for (const Scale& S : Scales) {
+    SCOPED_TRACE(S.Dpi);
+    SIZE Size = {0, 0};
+    EXPECT_TRUE(SendMessageA(Window, WM_GETDPISCALEDSIZE, S.Dpi, reinterpret_cast<LPARAM>(&Size)));
+    const RECT Expected = WindowRectForClient({0, 0, S.ClientWidth, S.ClientHeight},
+                                              static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_STYLE)),
+                                              static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_EXSTYLE)), S.Dpi);
+    EXPECT_EQ(Size.cx, Expected.right - Expected.left);
+    EXPECT_EQ(Size.cy, Expected.bottom - Expected.top);
+  }
+  // A change without a suggested rectangle keeps the window where it is.
+  Undock();
+  SendMessageA(Window, WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), 0);
+  ExpectClientSizeAt(Dpi);
+  ASSERT_TRUE(GetWindowRect(Window, &Outer));
+  EXPECT_EQ(Outer.left, 100);
+  EXPECT_EQ(Outer.top, 50);
+}
+
+TEST_F(HighDpiTest, AWindowHiddenWhileTheScaleChangedIsLaidOutForItsMonitorBeforeItShows) {
+  // Hidden, it missed its monitor's change to this scale from 100 %.
+  ASSERT_FALSE(IsWindowVisible(Form->WindowHandle()));
+  ChangeDpi(96, false);
+  ExpectClientSizeAt(96);
+  Form->ToggleVisible();
+  EXPECT_TRUE(IsWindowVisible(Form->WindowHandle()));
+  ExpectClientSizeAt(Dpi);
+  ExpectLayoutAt(Dpi);
+  ExpectDocked();
+}
+
+TEST_F(HighDpiTest, TheLampTakesTheSizeOfTheTraysDpiNotTheWindows) {
+  // A second monitor: the window on one scale, the notification area (and
+  // the tray's hidden window) on another. Each new state's lamp comes at the
+  // notification area's size.
+  ChangeDpi(96, false);
+  Form->SetNotifyState(nsStopped, false, false);
+  EXPECT_EQ(LastLampSent(), At(Dpi).Lamp);
+  ChangeDpi(Dpi, false);
+  SendMessageA(Form->trayIcon->WindowHandle(), WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
+  EXPECT_EQ(LastLampSent(), 16);
+  Form->SetNotifyState(nsConnected, false, false);
+  EXPECT_EQ(LastLampSent(), 16);
 }
 
 }  // namespace
