@@ -86,7 +86,7 @@ class TNewLogFile {
  public:
   explicit TNewLogFile(const std::wstring& Path)
       : FPath(Path),
-        FTemporary(Path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"),
+        FTemporary(Path + L"." + WideText(std::to_string(GetCurrentProcessId())) + L".tmp"),
         FError(Format("Cannot create file %s", {AnsiText(Path)})) {
     FFile = OpenFile(FTemporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!FFile) throw EFCreateError(FError);
