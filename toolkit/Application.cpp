@@ -114,6 +114,7 @@ void TApplication::DispatchOne(MSG& Msg) {
   HWND Top = Msg.hwnd ? GetAncestor(Msg.hwnd, GA_ROOT) : nullptr;
   if (auto* Form = dynamic_cast<TCustomForm*>(TWindowObject::FromHandle(Top))) {
     if (Msg.message == WM_SYSCHAR && Form->DialogChar(static_cast<char>(Msg.wParam))) return;
+    if (Msg.message == WM_KEYDOWN && Form->DialogKey(Msg)) return;
     if (IsDialogMessageA(Top, &Msg)) return;
   }
   TranslateMessage(&Msg);

@@ -34,11 +34,31 @@ void TSpeedButton::SetDown(bool Value) {
       if (Other && Other != this && Other->FGroupIndex == FGroupIndex && Other->FDown) {
         Other->FDown = false;
         Other->Invalidate();
+        Other->AccNotify(EVENT_OBJECT_STATECHANGE);
       }
     }
   }
   Invalidate();
+  AccNotify(EVENT_OBJECT_STATECHANGE);
 }
+
+RECT TSpeedButton::FocusRect() const {
+  RECT R = ClientRect();
+  const int Inset = ScaleToDpi(FFlat ? 2 : 3, CurrentDpi());
+  InflateRect(&R, -Inset, -Inset);
+  return R;
+}
+
+long TSpeedButton::AccRole() const {
+  return FGroupIndex != 0 && !FAllowAllUp ? ROLE_SYSTEM_PAGETAB : ROLE_SYSTEM_PUSHBUTTON;
+}
+
+long TSpeedButton::AccState() const {
+  if (!FDown) return 0;
+  return AccRole() == ROLE_SYSTEM_PAGETAB ? STATE_SYSTEM_SELECTED : STATE_SYSTEM_PRESSED;
+}
+
+std::string TSpeedButton::AccDefaultAction() const { return AccRole() == ROLE_SYSTEM_PAGETAB ? "Switch" : "Press"; }
 
 void TSpeedButton::SetFlat(bool Value) {
   if (Value == FFlat) return;

@@ -129,6 +129,10 @@ class TVintrelF : public TCustomForm {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // The keys of a property sheet: Ctrl+Tab and Ctrl+PageDown show the next
+  // page, Ctrl+Shift+Tab and Ctrl+PageUp the previous one; Escape hides the
+  // window as the minimise button does.
+  bool DialogKey(const MSG& Msg) override;
 
  private:
   // Checks the number in an edit when the focus leaves it: a text that is no
@@ -140,6 +144,9 @@ class TVintrelF : public TCustomForm {
   // the tray, the status line and the configuration all say so.
   void ShowMonitoringOff();
   void SelectSoundFor(TEdit* Edit);
+  // Clicks the next (or previous) enabled page button, round the end, and
+  // puts the focus on the first field of its page.
+  void SelectNextPage(bool Forward);
 
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
