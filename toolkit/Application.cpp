@@ -53,6 +53,7 @@ TApplication::TApplication() : TComponent(nullptr) {
   // Errors caught at window procedures wait for the next message loop, which
   // shows them in the error box.
   SetHandlerErrorSink([this](std::exception_ptr Error) { QueueException(Error); });
+  UpdateHighContrast();
 }
 
 TApplication::~TApplication() {
@@ -160,7 +161,23 @@ int TApplication::MessageBox(const std::string& Text) {
   return Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK);
 }
 
+void TApplication::UpdateHighContrast() {
+  HIGHCONTRASTA Setting = {};
+  Setting.cbSize = sizeof Setting;
+  SetHighContrast(Platform().SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof Setting, &Setting, 0) &&
+                  (Setting.dwFlags & HCF_HIGHCONTRASTON));
+  for (TComponent* Component : Components())
+    if (auto* Form = dynamic_cast<TCustomForm*>(Component); Form && Form->HandleAllocated())
+      RedrawWindow(Form->WindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
 bool TApplication::AppWndProc(TMessage& Message) {
+  // Sent to every top-level window, this hidden one included; the default
+  // handling follows.
+  if (Message.Msg == WM_SYSCOLORCHANGE || Message.Msg == WM_SETTINGCHANGE) {
+    UpdateHighContrast();
+    return false;
+  }
   if (Message.Msg != CM_SHOWPENDINGERROR) return false;
   if (!FPendingErrors.empty()) {
     std::exception_ptr Error = FPendingErrors.front();

@@ -559,7 +559,7 @@ HBRUSH TWinControl::ColorBrush() {
 }
 
 HBRUSH TWinControl::CtlColor(HDC DC) {
-  SetTextColor(DC, ColorToRGB(Font().Color()));
+  SetTextColor(DC, TextColorToRGB(Font().Color()));
   SetBkColor(DC, ColorToRGB(Color()));
   return ColorBrush();
 }
