@@ -88,6 +88,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   trayIcon->SetToolTip("Vintrel");
   trayIcon->OnClick = TNotifyEvent(this, &TVintrelF::miShowHideClick);
   trayIcon->OnDblClick = TNotifyEvent(this, &TVintrelF::trayIconDblClick);
+  trayIcon->OnKeySelect = TNotifyEvent(this, &TVintrelF::trayIconDblClick);
   trayIcon->SetPopupMenu(trayMenu);
 
   timerNotify = new TTimer(this);
@@ -378,7 +379,8 @@ void TVintrelF::SelectNextPage(bool Forward) {
 
 void TVintrelF::trayIconDblClick(TObject*) {
   // Many users double-click a tray icon by habit: that always ends with the
-  // window shown and in front, whatever it was before.
+  // window shown and in front, whatever it was before. Enter or Space on the
+  // icon does the same (a shell may report one key press twice).
   if (!Visible())
     ToggleVisible();
   else
