@@ -62,8 +62,10 @@ void TKVRGradientImage::DrawGradient() {
   // run the other way swap the colours instead. Resolved here, at every
   // drawing: a system colour shows the desktop's colour of the moment.
   const bool Forward = FFillDirection == fdTopToBottom || FFillDirection == fdLeftToRight;
-  const COLORREF Start = ColorToRGB(Forward ? FBeginColor : FEndColor);
-  const COLORREF End = ColorToRGB(Forward ? FEndColor : FBeginColor);
+  // In high contrast the strip is one solid caption colour.
+  const COLORREF Start =
+      HighContrast() ? GetSysColor(COLOR_ACTIVECAPTION) : ColorToRGB(Forward ? FBeginColor : FEndColor);
+  const COLORREF End = HighContrast() ? Start : ColorToRGB(Forward ? FEndColor : FBeginColor);
 
   const int Bands = FNumberOfColors;
   const int Extent = Rows ? H : W;

@@ -19,6 +19,7 @@ using TNumberOfColors = std::uint8_t;
 class TKVRGradientImage : public TGraphicControl {
  public:
   explicit TKVRGradientImage(TComponent* AOwner);
+  long AccRole() const override { return ROLE_SYSTEM_GRAPHIC; }
 
   // Stored only: the control keeps its size.
   bool AutoSize() const { return FAutoSize; }

@@ -1,5 +1,7 @@
 #include "controls/ExLabel.h"
 
+#include "controls/ExPanel.h"
+
 // ---- TKVRLabel ----
 
 TKVRLabel::TKVRLabel(TComponent* AOwner) : TLabel(AOwner) {}
@@ -75,6 +77,15 @@ void TKVRLabel::DrawLabelText(RECT& R, UINT Flags) {
   }
 
   const int W = FBorderThickness, D = FShadowOffset;
+  if (HighContrast() && !(Flags & DT_CALCRECT)) {
+    // Copies in other colours would blur the letters: the text alone, where
+    // it stands otherwise, in the text colour of the ground it is on (the
+    // caption strip's, or the window's). It measures as before.
+    if (FShowBorder) OffsetRect(&R, W, W);
+    C.Font().SetColor(dynamic_cast<const TKVRPanel*>(Parent()) ? 0x80000000 | COLOR_CAPTIONTEXT : Font().Color());
+    Draw();
+    return;
+  }
   RECT S = R;  // where the copies start
   // With both effects, room for them on the far sides.
   if (FShowShadow && FShowBorder) {

@@ -70,6 +70,15 @@ class TKVRActiveLabel : public TKVRLabel {
   // Whether the pointer counts as over the label.
   bool MouseInside() const { return FMouseInside; }
 
+  // A label that acts on a click takes the focus as a button does; one in
+  // the Internet style is a link.
+  bool CanTakeFocus() const override { return static_cast<bool>(OnClick); }
+  long AccRole() const override { return FLabelStyle == alsInternet ? ROLE_SYSTEM_LINK : TKVRLabel::AccRole(); }
+  long AccState() const override { return FLabelStyle == alsInternet ? STATE_SYSTEM_LINKED : 0; }
+  std::string AccDefaultAction() const override {
+    return OnClick ? (FLabelStyle == alsInternet ? "Jump" : "Click") : "";
+  }
+
   // Raised on every pointer move while the pointer counts as inside, and on
   // every move over the label while it does not.
   TNotifyEvent OnMouseIn;

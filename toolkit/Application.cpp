@@ -53,6 +53,7 @@ TApplication::TApplication() : TComponent(nullptr) {
   // Errors caught at window procedures wait for the next message loop, which
   // shows them in the error box.
   SetHandlerErrorSink([this](std::exception_ptr Error) { QueueException(Error); });
+  UpdateHighContrast();
 }
 
 TApplication::~TApplication() {
@@ -114,6 +115,7 @@ void TApplication::DispatchOne(MSG& Msg) {
   HWND Top = Msg.hwnd ? GetAncestor(Msg.hwnd, GA_ROOT) : nullptr;
   if (auto* Form = dynamic_cast<TCustomForm*>(TWindowObject::FromHandle(Top))) {
     if (Msg.message == WM_SYSCHAR && Form->DialogChar(static_cast<char>(Msg.wParam))) return;
+    if (Msg.message == WM_KEYDOWN && Form->DialogKey(Msg)) return;
     if (IsDialogMessageA(Top, &Msg)) return;
   }
   TranslateMessage(&Msg);
@@ -176,6 +178,16 @@ int TApplication::MessageBox(const std::string& Text) {
   return Platform().MessageBoxA(BoxOwner(), Text.c_str(), Title().c_str(), MB_OK);
 }
 
+void TApplication::UpdateHighContrast() {
+  HIGHCONTRASTA Setting = {};
+  Setting.cbSize = sizeof Setting;
+  SetHighContrast(Platform().SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof Setting, &Setting, 0) &&
+                  (Setting.dwFlags & HCF_HIGHCONTRASTON));
+  for (TComponent* Component : Components())
+    if (auto* Form = dynamic_cast<TCustomForm*>(Component); Form && Form->HandleAllocated())
+      RedrawWindow(Form->WindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
 bool TApplication::AppWndProc(TMessage& Message) {
   switch (Message.Msg) {
     case CM_SHOWPENDINGERROR:
@@ -195,6 +207,12 @@ bool TApplication::AppWndProc(TMessage& Message) {
       if (Message.WParam) EndSession();
       Message.Result = 0;
       return true;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // Sent to every top-level window, this hidden one included; the
+      // default handling follows.
+      UpdateHighContrast();
+      return false;
     default:
       return false;
   }

@@ -83,6 +83,10 @@ class TApplication : public TComponent, public TFormHost {
   // manager, or the window's procedure.
   void DispatchOne(MSG& Msg);
   bool AppWndProc(TMessage& Message);
+  // High contrast: the painting's switch (see Graphics.h), read at the start
+  // and whenever the system's colours or settings change; every form is
+  // then painted anew.
+  void UpdateHighContrast();
   void Created(TCustomForm* Form);
   void RunDestroyHandlers();
 

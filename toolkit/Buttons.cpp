@@ -34,11 +34,31 @@ void TSpeedButton::SetDown(bool Value) {
       if (Other && Other != this && Other->FGroupIndex == FGroupIndex && Other->FDown) {
         Other->FDown = false;
         Other->Invalidate();
+        Other->AccNotify(EVENT_OBJECT_STATECHANGE);
       }
     }
   }
   Invalidate();
+  AccNotify(EVENT_OBJECT_STATECHANGE);
 }
+
+RECT TSpeedButton::FocusRect() const {
+  RECT R = ClientRect();
+  const int Inset = ScaleToDpi(FFlat ? 2 : 3, CurrentDpi());
+  InflateRect(&R, -Inset, -Inset);
+  return R;
+}
+
+long TSpeedButton::AccRole() const {
+  return FGroupIndex != 0 && !FAllowAllUp ? ROLE_SYSTEM_PAGETAB : ROLE_SYSTEM_PUSHBUTTON;
+}
+
+long TSpeedButton::AccState() const {
+  if (!FDown) return 0;
+  return AccRole() == ROLE_SYSTEM_PAGETAB ? STATE_SYSTEM_SELECTED : STATE_SYSTEM_PRESSED;
+}
+
+std::string TSpeedButton::AccDefaultAction() const { return AccRole() == ROLE_SYSTEM_PAGETAB ? "Switch" : "Press"; }
 
 void TSpeedButton::SetFlat(bool Value) {
   if (Value == FFlat) return;
@@ -119,7 +139,10 @@ void TSpeedButton::Paint() {
     Canvas().SetBrushColor(Color());
     Canvas().FillRect(R);
     if (FDown && !FPressed) {
-      TBrushHandle Brush = CreateDownBrush();
+      // In high contrast a dither pattern under the caption cannot be read:
+      // the face is solid, in the system's selection colours.
+      TBrushHandle Brush =
+          HighContrast() ? TBrushHandle(Platform().CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT))) : CreateDownBrush();
       RECT Inner = R;
       InflateRect(&Inner, -1, -1);
       FillRect(DC, &Inner, Brush.Get());
@@ -139,8 +162,12 @@ void TSpeedButton::Paint() {
   const int BlockWidth = FGlyph.Width() + Spacing + (Text.right - Text.left);
   int X = (Width() - BlockWidth + 1) / 2 + (Sunken ? 1 : 0);
   const int Shift = Sunken ? 1 : 0;
+  // In high contrast the glyph and the caption take the text colour of the
+  // face they are on.
+  const bool Selected = HighContrast() && FFlat && FDown && !FPressed;
+  const int TextIndex = Selected ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT;
   if (!FGlyph.Empty()) {
-    DrawGlyph(DC, X, (Height() - FGlyph.Height()) / 2 + Shift, FGlyph, Enabled());
+    DrawGlyph(DC, X, (Height() - FGlyph.Height()) / 2 + Shift, FGlyph, Enabled(), HighContrast() ? TextIndex : -1);
     X += FGlyph.Width() + Spacing;
   }
   if (Caption().empty()) return;
@@ -152,6 +179,8 @@ void TSpeedButton::Paint() {
     Canvas().DrawTextRect(Caption(), Place, Flags);
     OffsetRect(&Place, -1, -1);
     Canvas().Font().SetColor(clBtnShadow);
+  } else if (HighContrast()) {
+    Canvas().Font().SetColor(0x80000000 | static_cast<TColor>(TextIndex));
   }
   Canvas().DrawTextRect(Caption(), Place, Flags);
 }

@@ -31,6 +31,13 @@ class TSpeedButton : public TGraphicControl {
   void Click() override;
   void Paint() override;
   bool DialogChar(char Key) override;
+  bool CanTakeFocus() const override { return true; }
+  RECT FocusRect() const override;
+  // A button of an exclusive group (one always down) is a page tab, selected
+  // while down; any other is a push button, pressed while down.
+  long AccRole() const override;
+  long AccState() const override;
+  std::string AccDefaultAction() const override;
   // The bounds and font, and the glyph drawn for the new DPI.
   void ChangeScale(int NewDpi, int OldDpi) override;
 

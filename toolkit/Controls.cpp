@@ -22,7 +22,16 @@ TShiftState KeysToShift(WPARAM Keys) {
 
 bool IsMouseMessage(UINT Msg) { return Msg >= WM_MOUSEFIRST && Msg <= WM_MBUTTONDBLCLK; }
 
+TGetObjectHandler GetObjectHandler = nullptr;
+
+// Whether A lies before B on screen: higher up, or on the same line further left.
+bool BeforeOnScreen(const TControl* A, const TControl* B) {
+  return A->Top() < B->Top() || (A->Top() == B->Top() && A->Left() < B->Left());
+}
+
 }  // namespace
+
+void SetGetObjectHandler(TGetObjectHandler Handler) { GetObjectHandler = Handler; }
 
 // ---- TControl ----
 
@@ -65,18 +74,59 @@ void TControl::SetVisible(bool Value) {
   if (Value == FVisible) return;
   FVisible = Value;
   VisibleChanged();
+  AccNotify(Value ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
+  if (!Value && FParent) FParent->ControlStateChanged();
 }
 
 void TControl::SetEnabled(bool Value) {
   if (Value == FEnabled) return;
   FEnabled = Value;
   EnabledChanged();
+  AccNotify(EVENT_OBJECT_STATECHANGE);
+  if (!Value && FParent) FParent->ControlStateChanged();
 }
 
 void TControl::SetCaption(const std::string& Value) {
   if (Value == FCaption) return;
   FCaption = Value;
   TextChanged();
+  // A screen reader speaks a status line that changes.
+  AccNotify(EVENT_OBJECT_NAMECHANGE);
+}
+
+void TControl::AccNotify(DWORD Event) const {
+  // A window of a system class raises its own events.
+  if (dynamic_cast<const TWinControl*>(this) || !FParent || !FParent->HandleAllocated()) return;
+  NotifyWinEvent(Event, FParent->WindowHandle(), OBJID_CLIENT, FParent->ChildIdOf(this));
+}
+
+bool TControl::Showing() const {
+  for (const TControl* C = this; C; C = C->FParent) {
+    if (!C->FParent)
+      return !dynamic_cast<const TWinControl*>(C) ||
+             IsWindowVisible(static_cast<const TWinControl*>(C)->WindowHandle());
+    if (!C->FVisible) return false;
+  }
+  return true;
+}
+
+std::string TControl::AccName() const {
+  std::string Name;
+  bool Letters = false;
+  for (size_t I = 0; I < FCaption.size(); ++I) {
+    if (FCaption[I] == '&' && ++I == FCaption.size()) break;
+    Name += FCaption[I];
+    if (IsCharAlphaNumericA(FCaption[I])) Letters = true;
+  }
+  // "..." tells a listener nothing; the hint says what the button does.
+  return Letters || FHint.empty() ? Name : FHint;
+}
+
+std::string TControl::AccKeyboardShortcut() const {
+  char Key = AcceleratorChar();
+  if (!Key) return {};
+  CharUpperBuffA(&Key, 1);
+  return std::string("Alt+") + Key;
 }
 
 void TControl::SetColor(TColor Value) {
@@ -120,16 +170,17 @@ void TControl::Invalidate() {
 
 void TControl::Click() { OnClick(this); }
 
-bool TControl::IsAccelerator(char Key) const {
-  char Marked = 0;
+char TControl::AcceleratorChar() const {
   for (size_t I = 0; I + 1 < FCaption.size(); ++I) {
     if (FCaption[I] != '&') continue;
-    if (FCaption[I + 1] != '&') {
-      Marked = FCaption[I + 1];
-      break;
-    }
+    if (FCaption[I + 1] != '&') return FCaption[I + 1];
     ++I;  // "&&" stands for one ampersand
   }
+  return 0;
+}
+
+bool TControl::IsAccelerator(char Key) const {
+  const char Marked = AcceleratorChar();
   if (!Marked) return false;
   char Pair[2] = {Marked, Key};
   CharUpperBuffA(Pair, 2);
@@ -211,6 +262,32 @@ void TGraphicControl::VisibleChanged() {
 
 void TGraphicControl::BoundsChanged() { Invalidate(); }
 
+bool TGraphicControl::Focused() const {
+  TWinControl* Host = Parent();
+  return Host && Host->FFocusedControl == this && Host->HandleAllocated() && GetFocus() == Host->WindowHandle();
+}
+
+void TGraphicControl::SetFocus() {
+  TWinControl* Host = Parent();
+  if (!Host) return;
+  TGraphicControl* Old = Host->FFocusedControl;
+  Host->FFocusedControl = this;
+  if (Old && Old != this) Old->Invalidate();
+  if (GetFocus() != Host->Handle()) {
+    // The window's WM_SETFOCUS paints the rectangle and tells the others.
+    ::SetFocus(Host->Handle());
+    return;
+  }
+  Invalidate();
+  AccNotify(EVENT_OBJECT_FOCUS);
+}
+
+void TTabStop::Focus() const {
+  if (Graphic)
+    Graphic->SetFocus();
+  else
+    Window->SetFocus();
+}
 // ---- TControlCanvas ----
 
 HDC TControlCanvas::BorrowHandle() {
@@ -290,13 +367,48 @@ std::vector<TWinControl*> TWinControl::WindowedInTabOrder() const {
   return Windowed;
 }
 
-TWinControl* TWinControl::FirstTabStop() const {
-  for (TWinControl* W : WindowedInTabOrder()) {
-    if (W->FTabStop && W->CanFocus()) return W;
-    if (W->Visible() && W->Enabled())
-      if (TWinControl* Inside = W->FirstTabStop()) return Inside;
+std::vector<TTabStop> TWinControl::TabStops() const {
+  std::vector<TTabStop> Stops;
+  if (!Visible() || !Enabled()) return Stops;
+  const std::vector<TWinControl*> Windowed = WindowedInTabOrder();
+  // Each windowless stop goes before the first windowed control that comes
+  // after every windowed one lying before it on screen.
+  std::vector<std::vector<TGraphicControl*>> Before(Windowed.size() + 1);
+  for (TControl* Child : FControls) {
+    auto* G = dynamic_cast<TGraphicControl*>(Child);
+    if (!G || !G->TabStop() || !G->CanTakeFocus() || !G->Visible() || !G->Enabled()) continue;
+    size_t Slot = 0;
+    for (size_t I = 0; I < Windowed.size(); ++I)
+      if (BeforeOnScreen(Windowed[I], G)) Slot = I + 1;
+    auto& Here = Before[Slot];
+    Here.insert(std::upper_bound(Here.begin(), Here.end(), G,
+                                 [](const TControl* A, const TControl* B) { return BeforeOnScreen(A, B); }),
+                G);
   }
-  return nullptr;
+  for (size_t I = 0; I <= Windowed.size(); ++I) {
+    for (TGraphicControl* G : Before[I]) Stops.push_back({const_cast<TWinControl*>(this), G});
+    if (I == Windowed.size()) break;
+    TWinControl* W = Windowed[I];
+    if (W->FTabStop && W->CanFocus()) {
+      Stops.push_back({W, nullptr});
+    } else {
+      std::vector<TTabStop> Inside = W->TabStops();
+      Stops.insert(Stops.end(), Inside.begin(), Inside.end());
+    }
+  }
+  return Stops;
+}
+
+bool TWinControl::FocusFirstTabStop() {
+  std::vector<TTabStop> Stops = TabStops();
+  if (Stops.empty()) return false;
+  Stops.front().Focus();
+  return true;
+}
+
+long TWinControl::ChildIdOf(const TControl* Control) const {
+  auto It = std::find(FControls.begin(), FControls.end(), Control);
+  return It == FControls.end() ? 0 : static_cast<long>(It - FControls.begin()) + 1;
 }
 
 void TWinControl::InsertControl(TControl* Control) {
@@ -317,6 +429,10 @@ void TWinControl::RemoveControl(TControl* Control) {
   Control->Invalidate();
   if (FCaptureControl == Control) Control->SetMouseCapture(false);
   if (FMouseControl == Control) FMouseControl = nullptr;
+  if (FFocusedControl == Control) {
+    FFocusedControl = nullptr;
+    ControlStateChanged();
+  }
   auto It = std::find(FControls.begin(), FControls.end(), Control);
   if (It != FControls.end()) FControls.erase(It);
   Control->FParent = nullptr;
@@ -399,6 +515,10 @@ void TWinControl::ControlDestroying(TWinControl* Control) {
   if (Parent()) Parent()->ControlDestroying(Control);
 }
 
+void TWinControl::ControlStateChanged() {
+  if (Parent()) Parent()->ControlStateChanged();
+}
+
 void TWinControl::SetFocus() { ::SetFocus(Handle()); }
 
 void TWinControl::Invalidate() {
@@ -443,7 +563,7 @@ HBRUSH TWinControl::ColorBrush() {
 }
 
 HBRUSH TWinControl::CtlColor(HDC DC) {
-  SetTextColor(DC, ColorToRGB(Font().Color()));
+  SetTextColor(DC, TextColorToRGB(Font().Color()));
   SetBkColor(DC, ColorToRGB(Color()));
   return ColorBrush();
 }
@@ -475,6 +595,13 @@ void TWinControl::PaintHandler() {
     IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
     TCanvasHandle Attached(C->Canvas(), DC);
     C->Paint();
+    if (C->Focused()) {
+      RECT Focus = C->FocusRect();
+      // XOR-drawn in the text colours, so it shows on any ground.
+      SetTextColor(DC, RGB(0, 0, 0));
+      SetBkColor(DC, RGB(255, 255, 255));
+      DrawFocusRect(DC, &Focus);
+    }
   }
 }
 
@@ -567,8 +694,28 @@ void TWinControl::WndProc(TMessage& Message) {
       return;
     case WM_SETFOCUS:
       DefaultHandler(Message);
+      if (FFocusedControl) {
+        FFocusedControl->Invalidate();
+        FFocusedControl->AccNotify(EVENT_OBJECT_FOCUS);
+      }
       if (Parent()) Parent()->ControlFocused(this);
       return;
+    case WM_KILLFOCUS:
+      if (FFocusedControl) FFocusedControl->Invalidate();
+      break;
+    case WM_GETOBJECT:
+      if (GetObjectHandler && GetObjectHandler(*this, Message)) return;
+      break;
+    case CM_ACCDEFAULTACTION: {
+      long Id = static_cast<long>(Message.WParam);
+      if (Id >= 1 && Id <= static_cast<long>(FControls.size())) {
+        TControl* C = FControls[static_cast<size_t>(Id - 1)];
+        if (C->Enabled() && C->Visible()) C->AccDoDefaultAction();
+      } else if (Id == CHILDID_SELF && Enabled()) {
+        AccDoDefaultAction();
+      }
+      return;
+    }
     case WM_SETCURSOR:
       if (LOWORD(Message.LParam) == HTCLIENT && reinterpret_cast<HWND>(Message.WParam) == WindowHandle() &&
           SetCursorFor()) {

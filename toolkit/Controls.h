@@ -9,6 +9,8 @@
 #include "toolkit/Handles.h"
 #include "toolkit/Window.h"
 
+#include <oleacc.h>
+
 #include <string>
 #include <vector>
 
@@ -81,6 +83,23 @@ class TControl : public TComponent {
   // A mouse message in the control's own coordinates, as the parent routes it.
   void MouseMessage(UINT Msg, WPARAM Keys, int X, int Y);
 
+  // What assistive technology is told of the control. The name is the
+  // caption without its "&" marks, or the hint where the caption is only
+  // punctuation ("...") or none; the keyboard shortcut is the caption's
+  // Alt+letter; the default action, where there is one, is a click. A
+  // control that draws or acts otherwise says so by overriding these.
+  virtual std::string AccName() const;
+  virtual std::string AccValue() const { return {}; }
+  virtual long AccRole() const { return ROLE_SYSTEM_CLIENT; }
+  // The states beyond those every control has (unavailable, invisible,
+  // focusable, focused), which the accessible object adds itself.
+  virtual long AccState() const { return 0; }
+  virtual std::string AccDefaultAction() const { return OnClick ? "Click" : ""; }
+  virtual void AccDoDefaultAction() { Click(); }
+  std::string AccKeyboardShortcut() const;
+  // Whether the control is on show: itself and every parent up to the form.
+  bool Showing() const;
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
@@ -110,6 +129,11 @@ class TControl : public TComponent {
   virtual bool AcceptsDoubleClicks() const { return true; }
   // Whether the caption marks Key (in either case) with "&".
   bool IsAccelerator(char Key) const;
+  // The letter the caption marks with "&", or 0.
+  char AcceleratorChar() const;
+  // Tells assistive technology of a change (EVENT_OBJECT_*): a windowless
+  // control is child Index+1 of its parent window's client object.
+  void AccNotify(DWORD Event) const;
 
  private:
   friend class TWinControl;        // keeps the parent link and places aligned children
@@ -160,6 +184,18 @@ class TGraphicControl : public TControl {
   // An Alt+key press reached the form: whether this control took it.
   virtual bool DialogChar(char) { return false; }
 
+  // A windowless control that acts (a button, a link) can hold the keyboard
+  // focus: its parent window takes the system's focus and remembers which of
+  // its controls has it. Tab stops there when TabStop is set; Space and
+  // Enter then click it, and it shows a focus rectangle.
+  virtual bool CanTakeFocus() const { return false; }
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool Value) { FTabStop = Value; }
+  bool Focused() const;
+  void SetFocus();
+  // Where the focus rectangle goes, in the control's coordinates.
+  virtual RECT FocusRect() const { return ClientRect(); }
+
  protected:
   void VisibleChanged() override;
   void EnabledChanged() override { Invalidate(); }
@@ -169,6 +205,16 @@ class TGraphicControl : public TControl {
 
  private:
   TControlCanvas FCanvas;
+  bool FTabStop = false;
+};
+
+// A stop of the Tab key: a windowed control, or a windowless one in its
+// parent window.
+struct TTabStop {
+  TWinControl* Window = nullptr;       // not owned
+  TGraphicControl* Graphic = nullptr;  // not owned; none: the window itself
+  void Focus() const;
+  bool operator==(const TTabStop&) const = default;
 };
 
 // A control with a window of its own. The window is made when first needed,
@@ -200,9 +246,21 @@ class TWinControl : public TControl, public TWindowObject {
 
   virtual void SetFocus();
   bool CanFocus() const;
-  // The first control inside this one, at any depth, that the Tab key stops
-  // at (in tab order, and able to take the focus), or none.
-  TWinControl* FirstTabStop() const;
+  // Every stop of the Tab key inside this control, at any depth, in the
+  // order the key walks them: the windowed controls in tab order, each
+  // windowless one placed among them by where it sits on screen (after the
+  // last windowed control above it or left of it on its line).
+  std::vector<TTabStop> TabStops() const;
+  // Focuses the first of them; false when there is none.
+  bool FocusFirstTabStop();
+  // The windowless control that has the focus while this window has it.
+  TGraphicControl* FocusedControl() const { return FFocusedControl; }
+  // A system control (edit, check box) shows its own focus; a container
+  // shows one only through a windowless control of its own.
+  bool IsField() const { return Superclassed(); }
+  // Child Id of assistive technology of a child control: 1-based in
+  // Controls(); 0 for none.
+  long ChildIdOf(const TControl* Control) const;
 
   void Invalidate() override;
 
@@ -226,6 +284,9 @@ class TWinControl : public TControl, public TWindowObject {
   // Each is passed on to the parent; the top-level window (a form) acts on it.
   virtual void ControlFocused(TWinControl* Control);
   virtual void ControlDestroying(TWinControl* Control);
+  // A control inside this one was hidden or disabled: the focus may have
+  // gone with it. Passed on to the parent; a form checks the focus.
+  virtual void ControlStateChanged();
 
   void WndProc(TMessage& Message) override;
   // The answer to WM_ERASEBKGND (not for system controls): fills the client
@@ -257,7 +318,9 @@ class TWinControl : public TControl, public TWindowObject {
   void UpdateMouseControl(TGraphicControl* Control);
   bool SetCursorFor();
 
+  friend class TGraphicControl;                // keeps FFocusedControl
   std::vector<TControl*> FControls;            // not owned: the owner frees them
+  TGraphicControl* FFocusedControl = nullptr;  // not owned
   TGraphicControl* FCaptureControl = nullptr;  // not owned: holds the capture
   TGraphicControl* FMouseControl = nullptr;    // not owned: under the pointer
   int FTabOrder = -1;
@@ -266,3 +329,16 @@ class TWinControl : public TControl, public TWindowObject {
   bool FCreating = false;
   TCanvas FCanvas;
 };
+
+// Private messages of the toolkit's control windows.
+// A default action that assistive technology asked for, run later from the
+// loop (never inside the client's call): wParam is the child Id.
+constexpr UINT CM_ACCDEFAULTACTION = WM_APP + 0x110;
+// A form checks that the focus is on a control that shows it.
+constexpr UINT CM_CHECKFOCUS = WM_APP + 0x111;
+
+// The answer to WM_GETOBJECT, installed by the unit that builds accessible
+// objects (a lower layer offers the hook, a higher one fills it). It returns
+// whether it answered, with the result in Message.
+using TGetObjectHandler = bool (*)(TWinControl& Control, TMessage& Message);
+void SetGetObjectHandler(TGetObjectHandler Handler);

@@ -127,10 +127,7 @@ void TNotebook::SetPageIndex(int Value) {
   // The focus goes on to the new page's first field, or to the top-level
   // window when the page has none: a container with the focus shows no caret
   // and takes no keys.
-  if (HandOn) {
-    TWinControl* First = Page->FirstTabStop();
-    ::SetFocus(First ? First->Handle() : GetAncestor(WindowHandle(), GA_ROOT));
-  }
+  if (HandOn && !Page->FocusFirstTabStop()) ::SetFocus(GetAncestor(WindowHandle(), GA_ROOT));
 }
 
 // ---- TPanel ----

@@ -43,6 +43,7 @@ class TImage : public TGraphicControl {
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool Value);
   void Paint() override;
+  long AccRole() const override { return ROLE_SYSTEM_GRAPHIC; }
   // The bounds, and the icon loaded again at its size for the new DPI.
   void ChangeScale(int NewDpi, int OldDpi) override;
 
@@ -56,6 +57,7 @@ class TImage : public TGraphicControl {
 class TPage : public TWinControl {
  public:
   using TWinControl::TWinControl;
+  long AccRole() const override { return ROLE_SYSTEM_PROPERTYPAGE; }
 
  protected:
   void CreateParams(TCreateParams& Params) override;
@@ -72,6 +74,7 @@ class TNotebook : public TWinControl {
   TPage* Page(int Index) const { return FPages.at(static_cast<size_t>(Index)); }
   int PageIndex() const { return FPageIndex; }
   void SetPageIndex(int Value);
+  long AccRole() const override { return ROLE_SYSTEM_PANE; }
 
  protected:
   void CreateParams(TCreateParams& Params) override;
@@ -91,6 +94,7 @@ class TPanel : public TWinControl {
  public:
   explicit TPanel(TComponent* AOwner);
 
+  long AccRole() const override { return ROLE_SYSTEM_PANE; }
   TPanelBevel BevelOuter() const { return FBevelOuter; }
   void SetBevelOuter(TPanelBevel Value);
 
@@ -109,4 +113,5 @@ class TBevel : public TGraphicControl {
  public:
   explicit TBevel(TComponent* AOwner);
   void Paint() override;
+  long AccRole() const override { return ROLE_SYSTEM_SEPARATOR; }
 };

@@ -1,10 +1,15 @@
 #include "toolkit/Forms.h"
 
+#include "toolkit/Accessible.h"
+
 #include <commctrl.h>
+
+#include <algorithm>
 
 // ---- TCustomForm ----
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+  InstallAccessibility();
   SetVisible(false);
   BeginLoading();
 }
@@ -148,6 +153,91 @@ bool DialogCharIn(TWinControl* Parent, char Key) {
 
 bool TCustomForm::DialogChar(char Key) { return DialogCharIn(this, Key); }
 
+namespace {
+
+// The windowless controls inside Parent, at any depth, that can hold the focus.
+void CollectFocusable(TWinControl* Parent, std::vector<TGraphicControl*>& Found) {
+  if (!Parent->Visible() || !Parent->Enabled()) return;
+  for (TControl* Child : Parent->Controls()) {
+    if (auto* W = dynamic_cast<TWinControl*>(Child))
+      CollectFocusable(W, Found);
+    else if (auto* G = dynamic_cast<TGraphicControl*>(Child); G->CanTakeFocus() && G->Visible() && G->Enabled())
+      Found.push_back(G);
+  }
+}
+
+bool ShiftDown(int Key) { return GetKeyState(Key) < 0; }
+
+}  // namespace
+
+TTabStop TCustomForm::FocusedStop() const {
+  auto* W = dynamic_cast<TWinControl*>(FromHandle(GetFocus()));
+  if (!W) return {};
+  if (!W->IsField() && W->FocusedControl()) return {W, W->FocusedControl()};
+  return {W, nullptr};
+}
+
+bool TCustomForm::FocusShows() const {
+  TTabStop Stop = FocusedStop();
+  if (!Stop.Window || Stop.Window == this) return false;
+  if (!Stop.Window->CanFocus() || !Stop.Window->Showing()) return false;
+  if (Stop.Graphic) return Stop.Graphic->Visible() && Stop.Graphic->Enabled();
+  return Stop.Window->IsField();
+}
+
+void TCustomForm::CheckFocus() {
+  if (!FActive || Destroying() || !HandleAllocated()) return;
+  HWND Focus = GetFocus();
+  // The focus is in another window of ours (a box, a dialog): not ours to move.
+  if (Focus && Focus != WindowHandle() && !IsChild(WindowHandle(), Focus)) return;
+  if (FocusShows()) return;
+  if (FocusFirstTabStop()) return;
+  std::vector<TGraphicControl*> Focusable;
+  CollectFocusable(this, Focusable);
+  if (!Focusable.empty()) Focusable.front()->SetFocus();
+}
+
+void TCustomForm::ControlStateChanged() {
+  if (FFocusCheckPosted || !HandleAllocated()) return;
+  FFocusCheckPosted = PostMessageA(WindowHandle(), CM_CHECKFOCUS, 0, 0) != FALSE;
+}
+
+void TCustomForm::SelectNext(bool Forward) {
+  const std::vector<TTabStop> Stops = TabStops();
+  if (Stops.empty()) return;
+  const auto It = std::find(Stops.begin(), Stops.end(), FocusedStop());
+  size_t Next = Forward ? 0 : Stops.size() - 1;
+  if (It != Stops.end())
+    Next = (static_cast<size_t>(It - Stops.begin()) + (Forward ? 1 : Stops.size() - 1)) % Stops.size();
+  const TTabStop& To = Stops[Next];
+  To.Focus();
+  // As the dialog manager does: a field reached by the keyboard has its
+  // text selected, and the keyboard's focus cues are shown from now on.
+  if (!To.Graphic && GetFocus() == To.Window->WindowHandle() &&
+      (SendMessageA(To.Window->WindowHandle(), WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+    SendMessageA(To.Window->WindowHandle(), EM_SETSEL, 0, -1);
+  SendMessageA(WindowHandle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+bool TCustomForm::DialogKey(const MSG& Msg) {
+  if (Msg.message != WM_KEYDOWN || ShiftDown(VK_CONTROL) || ShiftDown(VK_MENU)) return false;
+  switch (Msg.wParam) {
+    case VK_TAB:
+      SelectNext(!ShiftDown(VK_SHIFT));
+      return true;
+    case VK_SPACE:
+    case VK_RETURN: {
+      TTabStop Stop = FocusedStop();
+      if (!Stop.Graphic || ShiftDown(VK_SHIFT)) return false;
+      // A key held down clicks once.
+      if (!(Msg.lParam & (1 << 30))) Stop.Graphic->Click();
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 void TCustomForm::CreateHints() {
   // One tooltip window serves every control of the form that has a hint.
   FHintWindow = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -215,9 +305,15 @@ void TCustomForm::WndProc(TMessage& Message) {
     case WM_SETFOCUS:
       // The window itself took the focus (no control of it could, or a page
       // that went handed it here): none of its controls has it, and none is
-      // to get it back when the window is activated again.
+      // to get it back when the window is activated again. Nothing shows
+      // where the keys go, so a control takes it over.
       FActiveControl = nullptr;
+      ControlStateChanged();
       break;
+    case CM_CHECKFOCUS:
+      FFocusCheckPosted = false;
+      CheckFocus();
+      return;
     case WM_GETDPISCALEDSIZE:
       // Asked before WM_DPICHANGED for the window's size at the new DPI: the
       // system's own guess scales the outer size, borders and all, and can
@@ -237,9 +333,16 @@ void TCustomForm::WndProc(TMessage& Message) {
       return;
     case WM_ACTIVATE:
       FActive = LOWORD(Message.WParam) != WA_INACTIVE;
-      // Coming back, the focus returns to the control that had it.
+      // Coming back, the focus returns to the control that had it, or to
+      // one that shows it.
       if (FActive && FActiveControl && FActiveControl->CanFocus()) {
         ::SetFocus(FActiveControl->Handle());
+        CheckFocus();
+        return;
+      }
+      if (FActive) {
+        TWinControl::WndProc(Message);
+        CheckFocus();
         return;
       }
       break;

@@ -63,6 +63,18 @@ class TCustomForm : public TWinControl {
   // An Alt+key press: a windowless control whose caption marks that key acts
   // on it (a label focuses its control, a button clicks).
   bool DialogChar(char Key);
+  // A key press (WM_KEYDOWN) on its way to the form or one of its controls,
+  // before the dialog manager sees it: whether the form took it. Tab and
+  // Shift+Tab walk the Tab stops, windowless ones among them; Space and
+  // Enter click the windowless control that has the focus.
+  virtual bool DialogKey(const MSG& Msg);
+  // Moves the focus to the next (or the previous) Tab stop, round the end.
+  void SelectNext(bool Forward);
+  // While the form is active, the focus must be on a control that shows it:
+  // never on the bare window, a container, or a control hidden or disabled
+  // under it. Otherwise it goes to the first Tab stop, or, with none, to
+  // the first windowless control that can hold it.
+  void CheckFocus();
 
   // The DPI the form's layout is for: 96, as the layout is made, until the
   // form's window exists; from then on the window's.
@@ -102,9 +114,14 @@ class TCustomForm : public TWinControl {
   void ControlDestroying(TWinControl* Control) override {
     if (FActiveControl == Control) FActiveControl = nullptr;
   }
+  // The focus is checked once the change is over, from the loop.
+  void ControlStateChanged() override;
 
  private:
   void CreateHints();
+  // The Tab stop that has the focus now, if any.
+  TTabStop FocusedStop() const;
+  bool FocusShows() const;
 
   int FClientWidth = 0, FClientHeight = 0;
   TDesignLength FDesignClientWidth, FDesignClientHeight;
@@ -115,4 +132,5 @@ class TCustomForm : public TWinControl {
   TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
   bool FSystemMenu = true;
   bool FActive = false;
+  bool FFocusCheckPosted = false;
 };

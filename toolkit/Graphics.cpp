@@ -8,6 +8,14 @@
 #include <initializer_list>
 #include <utility>
 
+namespace {
+bool HighContrastOn = false;
+}  // namespace
+
+bool HighContrast() { return HighContrastOn; }
+
+void SetHighContrast(bool Value) { HighContrastOn = Value; }
+
 COLORREF ColorToRGB(TColor Color) {
   if (Color & 0x80000000) return GetSysColor(static_cast<int>(Color & 0xFF));
   return Color & 0x00FFFFFF;
@@ -36,6 +44,11 @@ bool HasHeight(HFONT Font, int Height) {
 }
 
 }  // namespace
+
+COLORREF TextColorToRGB(TColor Color) {
+  if (HighContrastOn && !(Color & 0x80000000)) return GetSysColor(COLOR_WINDOWTEXT);
+  return ColorToRGB(Color);
+}
 
 TFont::TFont() = default;
 
@@ -202,7 +215,7 @@ int TCanvas::DrawTextRect(const std::string& Text, RECT& Rect, UINT Format) {
   // Selected for this call only: the font may change (and its GDI font be
   // deleted) before the next one.
   TSelection Font(DC.Get(), FFont.Handle());
-  SetTextColor(DC.Get(), ColorToRGB(FFont.Color()));
+  SetTextColor(DC.Get(), TextColorToRGB(FFont.Color()));
   if (FBrushStyle == TBrushStyle::bsClear) {
     SetBkMode(DC.Get(), TRANSPARENT);
   } else {
@@ -296,7 +309,7 @@ void TBitmapResource::LoadForDpi(const std::string& Name, int Dpi) {
   Load(Name.c_str());
 }
 
-void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled) {
+void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled, int Solid) {
   if (Glyph.Empty()) return;
   const int W = Glyph.Width(), H = Glyph.Height();
   TMemoryDC Source(DC);
@@ -310,7 +323,11 @@ void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled)
 
   SetBkColor(DC, RGB(255, 255, 255));
   SetTextColor(DC, RGB(0, 0, 0));
-  if (Enabled) {
+  if (Enabled && Solid >= 0) {
+    TSelection Brush(DC, GetSysColorBrush(Solid));
+    // Where the mask is black, paint the brush; elsewhere keep the destination.
+    BitBlt(DC, X, Y, W, H, MaskDC.Get(), 0, 0, 0x00B8074A);
+  } else if (Enabled) {
     // Glyph pixels over the destination, ground pixels leave it alone.
     BitBlt(DC, X, Y, W, H, Source.Get(), 0, 0, SRCINVERT);
     BitBlt(DC, X, Y, W, H, MaskDC.Get(), 0, 0, SRCAND);

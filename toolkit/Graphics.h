@@ -21,8 +21,19 @@ constexpr TColor clBtnShadow = 0x80000000 | COLOR_BTNSHADOW;
 constexpr TColor clBtnHighlight = 0x80000000 | COLOR_BTNHIGHLIGHT;
 constexpr TColor clInfoBk = 0x80000000 | COLOR_INFOBK;
 
+// High contrast: while the system's setting is on, the in-house painting uses
+// only the system's colour pairs. The application object keeps the switch
+// (it reads the setting at the start and whenever it changes); painting code
+// asks it here.
+bool HighContrast();
+void SetHighContrast(bool Value);
+
 // The RGB value of a colour at this moment.
 COLORREF ColorToRGB(TColor Color);
+// The same for the colour of text: in high contrast a fixed colour (a maroon
+// title, a white caption, a black hover colour) gives way to the window text
+// colour.
+COLORREF TextColorToRGB(TColor Color);
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = unsigned;
@@ -234,5 +245,7 @@ class TBitmapResource {
 };
 
 // Draws a glyph with its bottom-left pixel's colour left out; a disabled
-// glyph is drawn embossed in the highlight and shadow colours.
-void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled);
+// glyph is drawn embossed in the highlight and shadow colours. With a system
+// colour index in Solid (high contrast), an enabled glyph's shape is drawn in
+// that colour alone.
+void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled, int Solid = -1);

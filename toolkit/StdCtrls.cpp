@@ -171,6 +171,24 @@ void TCustomEdit::SetReadOnly(bool Value) {
   if (HandleAllocated()) SendMessageA(WindowHandle(), EM_SETREADONLY, Value, 0);
 }
 
+std::string TCustomEdit::AccName() const {
+  if (!Parent()) return Hint();
+  // The nearest captioned control above the field (overlapping it across)
+  // or left of it on its line.
+  const TControl* Nearest = nullptr;
+  for (TControl* Sibling : Parent()->Controls()) {
+    if (auto* Label = dynamic_cast<TLabel*>(Sibling); Label && Label->FocusControl() == this) return Label->AccName();
+    if (Sibling == this || Sibling->Caption().empty() || dynamic_cast<TCustomEdit*>(Sibling)) continue;
+    const RECT S = Sibling->BoundsRect(), Me = BoundsRect();
+    const bool Above = S.top < Me.top && S.left < Me.right && S.right > Me.left;
+    const bool LeftOnLine = S.right <= Me.left && S.top < Me.bottom && S.bottom > Me.top;
+    if ((Above || LeftOnLine) && (!Nearest || Sibling->Top() > Nearest->Top() ||
+                                  (Sibling->Top() == Nearest->Top() && Sibling->Left() > Nearest->Left())))
+      Nearest = Sibling;
+  }
+  return Nearest ? Nearest->AccName() : Hint();
+}
+
 void TCustomEdit::CommandNotify(WORD Code) {
   if (Code == EN_CHANGE) OnChange(this);
 }
@@ -333,6 +351,10 @@ bool TCheckBox::Checked() const {
 void TCheckBox::SetChecked(bool Value) {
   FChecked = Value;
   if (HandleAllocated()) SendMessageA(WindowHandle(), BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::AccDoDefaultAction() {
+  if (HandleAllocated()) SendMessageA(WindowHandle(), BM_CLICK, 0, 0);
 }
 
 void TCheckBox::CommandNotify(WORD Code) {

@@ -37,6 +37,7 @@ class TLabel : public TGraphicControl {
 
   void Paint() override { PaintLabel(); }
   bool DialogChar(char Key) override;
+  long AccRole() const override { return ROLE_SYSTEM_STATICTEXT; }
 
  protected:
   // Draws the caption into Rect, or with DT_CALCRECT measures it into Rect.
@@ -70,6 +71,14 @@ class TCustomEdit : public TWinControl {
   void SetReadOnly(bool Value);
 
   TNotifyEvent OnChange;
+
+  // A field is named by its label: the label whose accelerator focuses it,
+  // or else the nearest captioned control before it on screen (a sound
+  // file's check box), or else its hint.
+  std::string AccName() const override;
+  std::string AccValue() const override { return Text(); }
+  long AccRole() const override { return ROLE_SYSTEM_TEXT; }
+  long AccState() const override { return FReadOnly ? STATE_SYSTEM_READONLY : 0; }
 
  protected:
   void CreateParams(TCreateParams& Params) override;
@@ -123,6 +132,12 @@ class TCheckBox : public TWinControl {
 
   bool Checked() const;
   void SetChecked(bool Value);
+
+  long AccRole() const override { return ROLE_SYSTEM_CHECKBUTTON; }
+  long AccState() const override { return Checked() ? STATE_SYSTEM_CHECKED : 0; }
+  std::string AccDefaultAction() const override { return Checked() ? "Uncheck" : "Check"; }
+  // As a click of the user's: the box toggles and says so.
+  void AccDoDefaultAction() override;
 
  protected:
   void CreateParams(TCreateParams& Params) override;

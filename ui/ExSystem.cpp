@@ -57,10 +57,22 @@ void TKVRTrayIcon::FillIconData() {
 bool TKVRTrayIcon::AddIcon() {
   FillIconData();
   bool Added = Platform().Shell_NotifyIconA(NIM_ADD, &FIconData) != FALSE;
+  if (Added) SetVersion();
   // An icon added with an empty tip gets its current picture and tip once the
   // event loop runs.
   if (FToolTip.empty()) PostMessageA(FWindow->Handle(), WM_REFRESHTIP, 0, 0);
   return Added;
+}
+
+void TKVRTrayIcon::SetVersion() {
+  // A record of its own: the version lies beyond the first form's 88 bytes,
+  // which the other calls keep.
+  NOTIFYICONDATAA Data = {};
+  Data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  Data.hWnd = FWindow->Handle();
+  Data.uID = 0;
+  Data.uVersion = NOTIFYICON_VERSION;
+  Platform().Shell_NotifyIconA(NIM_SETVERSION, &Data);
 }
 
 bool TKVRTrayIcon::ModifyIcon() {
@@ -135,8 +147,23 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
           FDoubleClicked = true;
           OnDblClick(this);
           break;
+        case WM_RBUTTONDOWN:
+          FMouseMenu = false;
+          break;
         case WM_RBUTTONUP:
+          FMouseMenu = true;
           ShowPopup();
+          break;
+        case WM_CONTEXTMENU:
+          // Under version 3 the right button's release is followed by this
+          // too: that menu is open already. Alone, it is the menu key.
+          if (FMouseMenu)
+            FMouseMenu = false;
+          else
+            ShowPopup();
+          break;
+        case NIN_KEYSELECT:
+          OnKeySelect(this);
           break;
         default:
           break;

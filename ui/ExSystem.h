@@ -48,6 +48,9 @@ class TKVRTrayIcon : public TComponent {
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnRightClick;
+  // The icon chosen with the keyboard (Win+B, the arrows, then Enter or
+  // Space). The menu key and Shift+F10 open the menu as the right button does.
+  TNotifyEvent OnKeySelect;
 
  protected:
   // The icon leaves the notification area as soon as its owner's end
@@ -60,6 +63,9 @@ class TKVRTrayIcon : public TComponent {
   bool AddIcon();
   bool ModifyIcon();
   bool DeleteIcon();
+  // Asks for the shell's version 3 behaviour, under which the keyboard
+  // reaches the icon; the mouse messages stay as they are.
+  void SetVersion();
   void ShowPopup();
   bool HandleMessage(TMessage& Message);
 
@@ -71,5 +77,6 @@ class TKVRTrayIcon : public TComponent {
   TPopupMenu* FPopupMenu = nullptr;  // not owned
   UINT FTaskbarCreated = 0;
   bool FDoubleClicked = false;  // the release that ends a double click is due
+  bool FMouseMenu = false;      // the right button opened the menu: its WM_CONTEXTMENU is due
   int FDpi;                     // of the hidden window, and so of the notification area
 };

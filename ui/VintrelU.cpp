@@ -88,6 +88,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   trayIcon->SetToolTip("Vintrel");
   trayIcon->OnClick = TNotifyEvent(this, &TVintrelF::miShowHideClick);
   trayIcon->OnDblClick = TNotifyEvent(this, &TVintrelF::trayIconDblClick);
+  trayIcon->OnKeySelect = TNotifyEvent(this, &TVintrelF::trayIconDblClick);
   trayIcon->SetPopupMenu(trayMenu);
 
   timerNotify = new TTimer(this);
@@ -154,6 +155,11 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   TPage* PageConfig = nbControls->AddPage();
   TPage* PageSound = nbControls->AddPage();
   TPage* PageAbout = nbControls->AddPage();
+  // Shown nowhere; a screen reader names the pages by them.
+  PageState->SetCaption("State");
+  PageConfig->SetCaption("Config");
+  PageSound->SetCaption("Sound");
+  PageAbout->SetCaption("About");
 
   // ---- Page 0, State: status line, start/stop button, log ----
   panelState = Make<TPanel>(this, PageState, 0, 0, 233, 32);
@@ -174,6 +180,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   sbtnStart->SetAllowAllUp(true);
   sbtnStart->SetDown(true);
   sbtnStart->SetFlat(true);
+  sbtnStart->SetTabStop(true);
   sbtnStart->OnClick = TNotifyEvent(this, &TVintrelF::miStartStopClick);
   Bevel1 = Make<TBevel>(this, panelStart, 0, 0, 3, 31);
   memoLog = Make<TMemo>(this, PageState, 0, 32, 233, 66);
@@ -181,6 +188,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   memoLog->SetReadOnly(true);
   memoLog->SetTabStop(false);
   memoLog->SetColor(clBtnFace);
+  memoLog->SetHint("Log");  // its name for a screen reader; shown nowhere
   memoLog->Font().SetName("Verdana");
   memoLog->Font().SetCharset(ANSI_CHARSET);
 
@@ -215,6 +223,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
     auto* Button = Make<TSpeedButton>(this, PageSound, Left, Top, 21, 21);
     GiveHint(Button, Hint);
     Button->SetFlat(true);
+    Button->SetTabStop(true);
     Button->OnClick = TNotifyEvent(this, Handler);
     return Button;
   };
@@ -268,6 +277,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   labelHttp->SetColorActive(clBlack);
   labelHttp->SetLabelStyle(alsInternet);
   labelHttp->OnClick = TNotifyEvent(this, &TVintrelF::labelHttpClick);
+  labelHttp->SetTabStop(true);
   nbControls->SetPageIndex(3);
 }
 
@@ -348,9 +358,43 @@ void TVintrelF::FormShow(TObject*) {
 
 void TVintrelF::miShowHideClick(TObject*) { ToggleVisible(); }
 
+bool TVintrelF::DialogKey(const MSG& Msg) {
+  const bool Ctrl = GetKeyState(VK_CONTROL) < 0, Shift = GetKeyState(VK_SHIFT) < 0, Alt = GetKeyState(VK_MENU) < 0;
+  if (Msg.message == WM_KEYDOWN && Ctrl && !Alt) {
+    if (Msg.wParam == VK_TAB || Msg.wParam == VK_NEXT || Msg.wParam == VK_PRIOR) {
+      SelectNextPage(Msg.wParam == VK_TAB ? !Shift : Msg.wParam == VK_NEXT);
+      return true;
+    }
+  }
+  if (Msg.message == WM_KEYDOWN && Msg.wParam == VK_ESCAPE && !Ctrl && !Alt && !Shift) {
+    sbtnMinimize->Click();
+    return true;
+  }
+  return TCustomForm::DialogKey(Msg);
+}
+
+void TVintrelF::SelectNextPage(bool Forward) {
+  TSpeedButton* const Buttons[] = {sbtnInfo, sbtnConfig, sbtnSound, sbtnAbout};
+  constexpr int Count = 4;
+  int Current = 0;
+  while (Current < Count && !Buttons[Current]->Down()) ++Current;
+  for (int Step = 1; Step < Count; ++Step) {
+    TSpeedButton* Next = Buttons[((Current % Count) + (Forward ? Step : Count - Step)) % Count];
+    if (!Next->Enabled()) continue;
+    // The click's own path: the page leaves the focus, whose field may
+    // refuse (a wrong interval keeps its page and its focus).
+    Next->Click();
+    const int Page = static_cast<int>(Next->Tag);
+    if (nbControls->PageIndex() == Page && !IsChild(nbControls->Page(Page)->Handle(), GetFocus()))
+      if (!nbControls->Page(Page)->FocusFirstTabStop()) CheckFocus();
+    return;
+  }
+}
+
 void TVintrelF::trayIconDblClick(TObject*) {
   // Many users double-click a tray icon by habit: that always ends with the
-  // window shown and in front, whatever it was before.
+  // window shown and in front, whatever it was before. Enter or Space on the
+  // icon does the same (a shell may report one key press twice).
   if (!Visible())
     ToggleVisible();
   else

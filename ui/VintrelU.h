@@ -137,6 +137,10 @@ class TVintrelF : public TCustomForm {
  protected:
   void CreateParams(TCreateParams& Params) override;
   void ScaleWindow(int Dpi, const RECT* Suggested) override;
+  // The keys of a property sheet: Ctrl+Tab and Ctrl+PageDown show the next
+  // page, Ctrl+Shift+Tab and Ctrl+PageUp the previous one; Escape hides the
+  // window as the minimise button does.
+  bool DialogKey(const MSG& Msg) override;
 
  private:
   // Where DockToCorner puts the window at its present size.
@@ -150,6 +154,9 @@ class TVintrelF : public TCustomForm {
   // the tray, the status line and the configuration all say so.
   void ShowMonitoringOff();
   void SelectSoundFor(TEdit* Edit);
+  // Clicks the next (or previous) enabled page button, round the end, and
+  // puts the focus on the first field of its page.
+  void SelectNextPage(bool Forward);
 
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;

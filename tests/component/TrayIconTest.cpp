@@ -199,6 +199,22 @@ TEST_F(TrayIconTest, RightButtonReleaseWithoutAMenuReportsTheCursor) {
   EXPECT_EQ(Shift, 0u);
   EXPECT_EQ(At.x, Cursor.x);
   EXPECT_EQ(At.y, Cursor.y);
+
+  // Under the shell's version 3 behaviour, which an add asks for: the
+  // release's own WM_CONTEXTMENU opens no second menu, the menu key's opens
+  // one, and Enter or Space on the icon selects it; a click's NIN_SELECT
+  // adds nothing to the click.
+  int Selected = 0;
+  Tray->OnKeySelect = [&](TObject* Sender) { Selected += Sender == Tray.get(); };
+  Tray->SetActive(true);
+  EXPECT_EQ(Recorder::TrayVersions(), std::vector<UINT>{NOTIFYICON_VERSION});
+  for (LPARAM Message : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}) EXPECT_EQ(Callback(Message), 0) << Message;
+  EXPECT_EQ(Raised, 2);
+  EXPECT_EQ(Callback(WM_CONTEXTMENU), 0);
+  EXPECT_EQ(Raised, 3);
+  EXPECT_EQ(Callback(NIN_KEYSELECT), 0);
+  EXPECT_EQ(Callback(NIN_SELECT), 0);
+  EXPECT_EQ(Selected, 1);
 }
 
 TEST_F(TrayIconTest, ARestartedShellGetsAnActiveIconBack) {

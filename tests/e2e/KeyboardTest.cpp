@@ -1,6 +1,8 @@
-// The window driven from the keyboard, as a user drives a dialog: Tab and
-// Shift+Tab walk the fields of the page on show, and a field check that
-// refuses the way out keeps its page and the focus.
+// The window driven from the keyboard, as a user drives a property sheet:
+// Tab and Shift+Tab walk the fields and buttons of the page on show, Space and
+// Enter press a button, Ctrl+Tab and Ctrl+PageDown change the page, Escape
+// hides the window, and a field check that refuses the way out keeps its page
+// and the focus. What has the focus is read as a screen reader reads it.
 
 #include "tests/support/Desktop.h"
 #include "tests/support/LoopbackServer.h"
@@ -9,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -81,13 +87,25 @@ class Keyboard : public ::testing::Test {
   HWND Active() const { return ThreadInfo().hwndActive; }
   HWND Focus() const { return ThreadInfo().hwndFocus; }
   // The window with the focus as the user knows it: a field, the window
-  // itself or nothing; anything else by its class, and whether it shows.
+  // itself or nothing; a windowless button or link in brackets, by the name
+  // its window gives it; anything else by its class, and whether it shows.
   std::string Focused() const {
     HWND F = Focus();
     if (auto It = Names.find(F); It != Names.end()) return It->second + (IsWindowVisible(F) || !F ? "" : " (hidden)");
+    for (const vtest::AccessibleNode& Child : vtest::AccessibleTree(F).Children)
+      if (Child.State & STATE_SYSTEM_FOCUSED) return "[" + Child.Name + "]" + (IsWindowVisible(F) ? "" : " (hidden)");
     char Class[64] = "";
     GetClassNameA(F, Class, sizeof Class);
     return std::string(Class) + (IsWindowVisible(F) ? "" : " (hidden)");
+  }
+  HWND FindByName(const std::string& Name) const {
+    for (const auto& [Field, Known] : Names)
+      if (Known == Name) return Field;
+    return nullptr;
+  }
+  // Presses the keys, then waits for the focus to be on Name.
+  bool Keys(const std::string& Keys, const std::string& Name) {
+    return Xdotool("key " + Keys) && WaitUntil([&] { return Focused() == Name; }, 5000);
   }
   // Presses Key once for each name and records where the focus went each
   // time; a press that moves the focus nowhere new is recorded after the
@@ -111,48 +129,125 @@ class Keyboard : public ::testing::Test {
   std::map<HWND, std::string> Names;
 };
 
-TEST_F(Keyboard, TabAndShiftTabCycleThroughTheEnabledFieldsOfThePageOnShowOnly) {
-  // The Config page, in a window hidden and shown again: the first Tab
-  // reaches its first field. (The test's display has no window manager, and
-  // X gives the keys to the window under the pointer: it moves over the
-  // window, onto a bare spot of the page.)
+TEST_F(Keyboard, TabAndShiftTabCycleThroughTheEnabledFieldsAndButtonsOfThePageOnShowOnly) {
+  // The Config page, in a window hidden and shown again: the focus is on its
+  // first field. (The test's display has no window manager, and X gives the
+  // keys to the window under the pointer: it moves over the window, onto a
+  // bare spot of the page.)
   ASSERT_TRUE(Click(ConfigPage));
   ASSERT_TRUE(ToggleFromTray(false));
   ASSERT_TRUE(ToggleFromTray(true));
   POINT Bare = {215, 64};
   ClientToScreen(Window, &Bare);
   ASSERT_TRUE(Xdotool("mousemove " + At(Bare)));
-  ASSERT_EQ(Focused(), "the window");
-  const std::vector<std::string> Config = {"address", "interval", "Save Log", "address"};
+  EXPECT_TRUE(WaitUntil([&] { return Focused() == "address"; }, 5000)) << Focused();
+  const std::vector<std::string> Config = {"interval", "Save Log", "address"};
   EXPECT_EQ(Walk("Tab", Config), Config);
   const std::vector<std::string> ConfigBack = {"Save Log", "interval", "address"};
   EXPECT_EQ(Walk("shift+Tab", ConfigBack), ConfigBack);
 
   // A page button hands the focus from the page that goes to the first
-  // field of the new one.
+  // field of the new one. The buttons beside the sound fields come after
+  // their field, in screen order.
   ASSERT_TRUE(Click(SoundPage));
   EXPECT_TRUE(WaitUntil([&] { return Focused() == "Sound on Connect"; }, 5000)) << Focused();
-  const std::vector<std::string> Sound = {"connect sound", "disconnect sound", "Sound On Disconnect",
-                                          "Sound on Connect"};
+  const std::vector<std::string> Sound = {"connect sound",       "[Play Sound]", "[Select Sound]", "disconnect sound",
+                                          "Sound On Disconnect", "[Play Sound]", "[Select Sound]", "Sound on Connect"};
   EXPECT_EQ(Walk("Tab", Sound), Sound);
-  const std::vector<std::string> SoundBack = {"Sound On Disconnect", "disconnect sound", "connect sound",
-                                              "Sound on Connect"};
+  const std::vector<std::string> SoundBack = {"[Select Sound]",   "[Play Sound]",    "Sound On Disconnect",
+                                              "disconnect sound", "[Select Sound]",  "[Play Sound]",
+                                              "connect sound",    "Sound on Connect"};
   EXPECT_EQ(Walk("shift+Tab", SoundBack), SoundBack);
 
-  // The State page has no field, and while monitoring runs the page buttons
-  // of the others are locked: the focus stays with the window, on no
-  // container and no field out of sight. Alt+S (Stop) comes after the Tabs,
-  // so once monitoring has stopped they have been handled.
+  // Enter on "..." opens the file dialog; cancelled, it leaves the focus
+  // where it was, not on the bare window.
+  ASSERT_TRUE(Keys("shift+Tab", "[Select Sound]"));
+  ASSERT_TRUE(Xdotool("key Return"));
+  HWND Dialog = nullptr;
+  ASSERT_TRUE(
+      WaitUntil([&] { return (Dialog = vtest::WindowOf(Vintrel.ProcessId(), "#32770", true)) != nullptr; }, 10000));
+  PostMessageA(Dialog, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(Dialog); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return Focused() == "[Select Sound]"; }, 5000)) << Focused();
+
+  // The State page: its one stop is Start/Stop, which Space and Enter press
+  // as Alt+S does; the page buttons stay out of the walk.
   ASSERT_TRUE(Click(InfoPage));
-  EXPECT_TRUE(WaitUntil([&] { return Focused() == "the window"; }, 5000)) << Focused();
-  ASSERT_TRUE(Click(StartStop));
+  EXPECT_TRUE(WaitUntil([&] { return Focused() == "[Start]"; }, 5000)) << Focused();
+  ASSERT_TRUE(Xdotool("key Tab Tab shift+Tab space"));
   ASSERT_TRUE(WaitUntil([&] { return LogLines() == 3; }, 5000));
-  ASSERT_TRUE(Xdotool("key Tab Tab shift+Tab alt+s"));
+  EXPECT_EQ(Focused(), "[Stop]");
+  ASSERT_TRUE(Xdotool("key Return"));
   ASSERT_TRUE(WaitUntil([&] { return LogLines() == 4; }, 5000));
-  EXPECT_EQ(Focused(), "the window");
+  ASSERT_TRUE(Xdotool("key alt+s"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 5; }, 5000));
+  ASSERT_TRUE(Xdotool("key alt+s"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 6; }, 5000));
+  EXPECT_EQ(Focused(), "[Start]");
+
+  // Escape hides the window, as the minimise button does.
+  ASSERT_TRUE(Xdotool("key Escape"));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Window); }, 5000));
 }
 
-TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverPageButtonIsClicked) {
+TEST_F(Keyboard, CtrlTabAndCtrlPageKeysChangeThePageAsAClickOnItsButtonDoes) {
+  auto Selected = [&](const std::string& Page) {
+    const vtest::AccessibleNode* Button = vtest::AccessibleTree(Window).Find(Page);
+    return Button && (Button->State & STATE_SYSTEM_SELECTED);
+  };
+  POINT Bare = {215, 64};
+  ClientToScreen(Window, &Bare);
+  ASSERT_TRUE(Xdotool("mousemove " + At(Bare)));
+  ASSERT_TRUE(WaitUntil([&] { return Focused() == "[Start]"; }, 5000)) << Focused();
+  EXPECT_TRUE(Keys("ctrl+Tab", "address")) << Focused();
+  EXPECT_TRUE(Selected("Config"));
+  EXPECT_TRUE(Keys("ctrl+Tab", "Sound on Connect")) << Focused();
+  EXPECT_TRUE(Keys("ctrl+shift+Tab", "address")) << Focused();
+  EXPECT_TRUE(Keys("ctrl+Next", "Sound on Connect")) << Focused();
+  EXPECT_TRUE(Keys("ctrl+Next", "[http://example.org]")) << Focused();
+  EXPECT_TRUE(Selected("About"));
+  EXPECT_TRUE(Keys("ctrl+Next", "[Start]")) << Focused();  // round the end
+  EXPECT_TRUE(Keys("ctrl+Prior", "[http://example.org]")) << Focused();
+
+  // While monitoring runs, the Config and Sound pages are skipped.
+  EXPECT_TRUE(Keys("ctrl+Tab", "[Start]")) << Focused();
+  ASSERT_TRUE(Xdotool("key space"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 3; }, 5000));
+  EXPECT_TRUE(Keys("ctrl+Tab", "[http://example.org]")) << Focused();
+  EXPECT_TRUE(Selected("About"));
+  EXPECT_TRUE(Keys("ctrl+Tab", "[Stop]")) << Focused();
+
+  // A screen reader finds every control by its name and role, and changes
+  // the page as the page button's click does, once monitoring has stopped.
+  auto Role = [&](const std::string& Name) {
+    const vtest::AccessibleNode* Node = vtest::AccessibleTree(Window).Find(Name);
+    return Node ? Node->Role : -1L;
+  };
+  for (const char* Page : {"Info", "Config", "Sound", "About"}) EXPECT_EQ(Role(Page), ROLE_SYSTEM_PAGETAB) << Page;
+  EXPECT_EQ(Role("Stop"), ROLE_SYSTEM_PUSHBUTTON);
+  EXPECT_EQ(Role("Minimize"), ROLE_SYSTEM_PUSHBUTTON);
+  EXPECT_EQ(Role("URL"), ROLE_SYSTEM_STATICTEXT);  // the label comes first, then its field
+  EXPECT_EQ(Role("Log"), ROLE_SYSTEM_TEXT);
+  EXPECT_FALSE(vtest::DoDefaultAction(Window, "Config"));  // locked while monitoring runs
+  ASSERT_TRUE(Xdotool("key space"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 4; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return Role("Stopped") == ROLE_SYSTEM_STATICTEXT; }, 5000));  // the status line
+  vtest::AccessibleNode Tree = vtest::AccessibleTree(Window);
+  RecordProperty("tree", Tree.Dump());
+  std::printf("%s", Tree.Dump().c_str());
+  std::vector<std::string> Fields;
+  std::function<void(const vtest::AccessibleNode&)> Collect = [&](const vtest::AccessibleNode& Node) {
+    if (Node.Role == ROLE_SYSTEM_TEXT) Fields.push_back(Node.Name);
+    for (const vtest::AccessibleNode& Child : Node.Children) Collect(Child);
+  };
+  Collect(Tree);
+  EXPECT_EQ(Fields,
+            (std::vector<std::string>{"Log", "URL", "Interval", "TimeOut", "Sound on Connect", "Sound On Disconnect"}));
+  ASSERT_TRUE(vtest::DoDefaultAction(Window, "Config"));
+  EXPECT_TRUE(WaitUntil([&] { return Selected("Config") && IsWindowVisible(FindByName("address")); }, 5000));
+}
+
+TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverWayThePageIsChanged) {
   ASSERT_TRUE(Click(ConfigPage));
   HWND Interval = nullptr;
   for (const auto& [Field, Name] : Names)
@@ -169,9 +264,16 @@ TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverPageBut
   ASSERT_TRUE(WaitUntil([&] { return Text() == "3x" && Focus() == Interval; }, 5000)) << Text();
 
   std::string Typed = "3x";
-  for (POINT Page : {InfoPage, SoundPage, AboutPage}) {
-    SCOPED_TRACE(At(Page));
-    ASSERT_TRUE(Click(Page));
+  // Three clicks on page buttons, then the keys that change the page.
+  auto ClickOn = [&](POINT Client) {
+    ClientToScreen(Window, &Client);
+    return "mousemove " + At(Client) + " click 1";
+  };
+  const std::vector<std::string> Ways = {ClickOn(InfoPage), ClickOn(SoundPage),   ClickOn(AboutPage),
+                                         "key ctrl+Tab",    "key ctrl+shift+Tab", "key ctrl+Next"};
+  for (const std::string& Way : Ways) {
+    SCOPED_TRACE(Way);
+    ASSERT_TRUE(Xdotool(Way));
     EXPECT_EQ(Vintrel.AnswerBox(), "'" + Typed + "' is not a valid integer value.");
     EXPECT_EQ(Vintrel.AnswerBox(), "Value must be between 30 and 600.");
     // What is typed next goes into the field, and once it is there (the
@@ -183,7 +285,9 @@ TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverPageBut
     EXPECT_EQ(Focused(), "interval");
   }
   // A number again, so the run ends without a word.
-  ASSERT_TRUE(Xdotool("key End BackSpace BackSpace BackSpace BackSpace BackSpace type 60"));
+  std::string Erase = "key End";
+  for (size_t I = 0; I < Typed.size(); ++I) Erase += " BackSpace";
+  ASSERT_TRUE(Xdotool(Erase + " type 60"));
   ASSERT_TRUE(Click(InfoPage));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Interval); }, 5000));
 }

@@ -28,7 +28,7 @@ FOLDERS = {"toolkit": 0, "controls": 1, "ui": 2, "monitor": 2, "app": 3}
 TOOLKIT = [
     "Platform", "Dpi", "Exceptions", "TextUtils", "Classes", "Handles", "Window",
     "Graphics", "Controls", "StdCtrls", "Buttons", "ExtCtrls", "Menus",
-    "Thread", "Forms", "Application", "Dialogs",
+    "Thread", "Accessible", "Forms", "Application", "Dialogs",
 ]
 
 # Files that together define one class count as one unit: the main window's

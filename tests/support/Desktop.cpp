@@ -2,6 +2,10 @@
 
 #include "tests/support/Program.h"
 
+#include <oleacc.h>
+
+#include <functional>
+
 namespace vtest {
 
 bool Xdotool(const std::string& Arguments) {
@@ -74,6 +78,134 @@ HWND FindChild(HWND Parent, const char* ClassName, const std::string* Text) {
 std::string ChildText(HWND Parent, const char* ClassName) {
   HWND Child = FindChild(Parent, ClassName);
   return Child ? WindowText(Child) : std::string();
+}
+
+namespace {
+
+// The interface's id as the system knows it, spelled out: a toolchain's
+// import library may hold another copy, or none.
+const IID IidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+std::string Narrow(BSTR Text) {
+  if (!Text) return {};
+  const int Length =
+      WideCharToMultiByte(CP_ACP, 0, Text, static_cast<int>(SysStringLen(Text)), nullptr, 0, nullptr, nullptr);
+  std::string Result(static_cast<size_t>(Length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, Text, static_cast<int>(SysStringLen(Text)), Result.data(), Length, nullptr, nullptr);
+  SysFreeString(Text);
+  return Result;
+}
+
+VARIANT Id(long Child) {
+  VARIANT V;
+  VariantInit(&V);
+  V.vt = VT_I4;
+  V.lVal = Child;
+  return V;
+}
+
+IAccessible* ClientObject(HWND Window) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IAccessible* Object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(Window, static_cast<DWORD>(OBJID_CLIENT), IidAccessible,
+                                        reinterpret_cast<void**>(&Object))))
+    return nullptr;
+  return Object;
+}
+
+AccessibleNode Describe(IAccessible* Object, long Child) {
+  AccessibleNode Node;
+  BSTR Text = nullptr;
+  if (Object->get_accName(Id(Child), &Text) == S_OK) Node.Name = Narrow(Text);
+  Text = nullptr;
+  if (Object->get_accDefaultAction(Id(Child), &Text) == S_OK) Node.DefaultAction = Narrow(Text);
+  Text = nullptr;
+  if (Object->get_accKeyboardShortcut(Id(Child), &Text) == S_OK) Node.Shortcut = Narrow(Text);
+  VARIANT Value;
+  VariantInit(&Value);
+  if (SUCCEEDED(Object->get_accRole(Id(Child), &Value)) && Value.vt == VT_I4) Node.Role = Value.lVal;
+  VariantClear(&Value);
+  if (SUCCEEDED(Object->get_accState(Id(Child), &Value)) && Value.vt == VT_I4) Node.State = Value.lVal;
+  VariantClear(&Value);
+  return Node;
+}
+
+// Visits every object and element depth first until Visit returns true.
+bool Walk(IAccessible* Object, AccessibleNode& Node,
+          const std::function<bool(IAccessible*, long, const AccessibleNode&)>& Visit) {
+  Node = Describe(Object, CHILDID_SELF);
+  if (Visit(Object, CHILDID_SELF, Node)) return true;
+  long Count = 0;
+  if (FAILED(Object->get_accChildCount(&Count)) || Count <= 0) return false;
+  std::vector<VARIANT> Children(static_cast<size_t>(Count));
+  long Obtained = 0;
+  if (FAILED(AccessibleChildren(Object, 0, Count, Children.data(), &Obtained))) return false;
+  bool Done = false;
+  for (long I = 0; I < Obtained; ++I) {
+    VARIANT& Child = Children[static_cast<size_t>(I)];
+    if (!Done && Child.vt == VT_DISPATCH && Child.pdispVal) {
+      IAccessible* Inner = nullptr;
+      if (SUCCEEDED(Child.pdispVal->QueryInterface(IidAccessible, reinterpret_cast<void**>(&Inner)))) {
+        Node.Children.emplace_back();
+        Done = Walk(Inner, Node.Children.back(), Visit);
+        Inner->Release();
+      }
+    } else if (!Done && Child.vt == VT_I4) {
+      Node.Children.push_back(Describe(Object, Child.lVal));
+      Done = Visit(Object, Child.lVal, Node.Children.back());
+    }
+    VariantClear(&Child);
+  }
+  return Done;
+}
+
+}  // namespace
+
+const AccessibleNode* AccessibleNode::Find(const std::string& Wanted) const {
+  if (Name == Wanted) return this;
+  for (const AccessibleNode& Child : Children)
+    if (const AccessibleNode* Found = Child.Find(Wanted)) return Found;
+  return nullptr;
+}
+
+std::string AccessibleNode::Dump(int Depth) const {
+  char Role[64] = "";
+  GetRoleTextA(static_cast<DWORD>(this->Role), Role, sizeof Role);
+  std::string Line = std::string(static_cast<size_t>(Depth) * 2, ' ') + "\"" + Name + "\" " + Role;
+  const std::pair<long, const char*> States[] = {
+      {STATE_SYSTEM_SELECTED, "selected"},   {STATE_SYSTEM_PRESSED, "pressed"},
+      {STATE_SYSTEM_CHECKED, "checked"},     {STATE_SYSTEM_UNAVAILABLE, "unavailable"},
+      {STATE_SYSTEM_INVISIBLE, "invisible"}, {STATE_SYSTEM_FOCUSED, "focused"}};
+  for (const auto& [Bit, Word] : States)
+    if (State & Bit) Line += std::string(", ") + Word;
+  if (!DefaultAction.empty()) Line += " [" + DefaultAction + "]";
+  if (!Shortcut.empty()) Line += " (" + Shortcut + ")";
+  Line += "\n";
+  for (const AccessibleNode& Child : Children) Line += Child.Dump(Depth + 1);
+  return Line;
+}
+
+AccessibleNode AccessibleTree(HWND Window) {
+  AccessibleNode Root;
+  if (IAccessible* Object = ClientObject(Window)) {
+    Walk(Object, Root, [](IAccessible*, long, const AccessibleNode&) { return false; });
+    Object->Release();
+  }
+  return Root;
+}
+
+bool DoDefaultAction(HWND Window, const std::string& Name) {
+  IAccessible* Object = ClientObject(Window);
+  if (!Object) return false;
+  AccessibleNode Root;
+  bool Done = false;
+  Walk(Object, Root, [&](IAccessible* Owner, long Child, const AccessibleNode& Node) {
+    if (Node.Name != Name) return false;
+    Done = SUCCEEDED(Owner->accDoDefaultAction(Id(Child)));
+    return true;
+  });
+  Object->Release();
+  return Done;
 }
 
 }  // namespace vtest

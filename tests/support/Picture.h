@@ -4,6 +4,8 @@
 
 #include "toolkit/Controls.h"
 
+#include <string>
+
 namespace vtest {
 
 class Picture {
@@ -20,6 +22,8 @@ class Picture {
   int Count(COLORREF Color, RECT Area) const;
   int Count(COLORREF Color) const { return Count(Color, All()); }
   RECT All() const { return {0, 0, FBitmap.Width(), FBitmap.Height()}; }
+  // Writes the bitmap to a 24-bit BMP file; false when it cannot.
+  bool SaveBmp(const std::string& Path) const;
   // The bitmap's own context, to draw on or hand to a window's paint.
   HDC Handle() const { return FBitmap.Handle(); }
 

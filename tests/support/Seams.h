@@ -65,8 +65,17 @@ struct Recorder {
     Sounds().push_back({File ? File : "", Flags});
     return TRUE;
   }
+  // The versions asked for with NIM_SETVERSION, kept apart from the icon's
+  // own calls (add, modify, delete), which most checks look at.
+  static std::vector<UINT>& TrayVersions() {
+    static std::vector<UINT> Versions;
+    return Versions;
+  }
   static BOOL WINAPI Shell_NotifyIconA(DWORD Message, PNOTIFYICONDATAA Data) {
-    Tray().push_back({Message, *Data});
+    if (Message == NIM_SETVERSION)
+      TrayVersions().push_back(Data->cbSize == NOTIFYICONDATAA_V2_SIZE ? Data->uVersion : 0);
+    else
+      Tray().push_back({Message, *Data});
     return TRUE;
   }
   // Swaps the noisy entries of the seam for the recorders.
@@ -74,6 +83,7 @@ struct Recorder {
     Boxes().clear();
     Sounds().clear();
     Tray().clear();
+    TrayVersions().clear();
     Platform().MessageBoxA = MessageBoxA;
     Platform().PlaySoundA = PlaySoundA;
     Platform().Shell_NotifyIconA = Shell_NotifyIconA;

@@ -3,6 +3,7 @@
 // into a memory bitmap and read back pixel by pixel, and the alignment of
 // controls in a panel.
 
+#include "tests/support/Desktop.h"
 #include "tests/support/Picture.h"
 #include "tests/support/Pump.h"
 #include "toolkit/Application.h"
@@ -239,6 +240,96 @@ TEST_F(ControlsTest, AlignedControlsShareTheParentTopFirstThenRightThenTheRest) 
   Top->SetVisible(false);
   Panel->SetBounds(0, 0, 300, 151);
   EXPECT_EQ(Bounds(Client), (std::vector<int>{0, 0, 270, 151}));
+}
+
+TEST_F(ControlsTest, AScreenReaderFindsEveryControlWithItsNameRoleStateAndAction) {
+  auto Button = [this](const char* Caption, const char* Hint, int Group, int Top) {
+    auto* B = new TSpeedButton(Form);
+    B->SetCaption(Caption);
+    B->SetHint(Hint);
+    B->SetGroupIndex(Group);
+    B->SetBounds(10, Top, 60, 20);
+    B->SetParent(Form);
+    return B;
+  };
+  TSpeedButton* One = Button("&One", "", 1, 10);
+  TSpeedButton* Two = Button("Two", "", 1, 30);
+  One->SetDown(true);
+  Two->SetEnabled(false);
+  int Clicks = 0;
+  TSpeedButton* Select = Button("...", "Select File", 0, 50);
+  Select->OnClick = [&](TObject*) { ++Clicks; };
+  auto* Label = new TLabel(Form);
+  Label->SetCaption("&Address");
+  Label->SetBounds(80, 10, 60, 13);
+  Label->SetParent(Form);
+  auto* Edit = new TEdit(Form);
+  Edit->SetBounds(150, 10, 100, 21);
+  Edit->SetParent(Form);
+  Edit->SetText("http://a");
+  Label->SetFocusControl(Edit);
+  auto* Box = new TCheckBox(Form);
+  Box->SetCaption("&Keep");
+  Box->SetBounds(80, 40, 80, 17);
+  Box->SetParent(Form);
+  auto* Unnamed = new TEdit(Form);  // named by the check box above it
+  Unnamed->SetBounds(80, 80, 100, 21);
+  Unnamed->SetParent(Form);
+  Form->SetCaption("Form");
+
+  vtest::AccessibleNode Tree = vtest::AccessibleTree(Form->Handle());
+  RecordProperty("tree", Tree.Dump());
+  EXPECT_EQ(Tree.Name, "Form");
+  ASSERT_EQ(Tree.Children.size(), 7u) << Tree.Dump();
+  const vtest::AccessibleNode &A = Tree.Children[0], &B = Tree.Children[1], &C = Tree.Children[2],
+                              &L = Tree.Children[3], &E = Tree.Children[4], &K = Tree.Children[5],
+                              &U = Tree.Children[6];
+  EXPECT_EQ(A.Name, "One");
+  EXPECT_EQ(A.Role, ROLE_SYSTEM_PAGETAB);
+  EXPECT_EQ(A.State & (STATE_SYSTEM_SELECTED | STATE_SYSTEM_UNAVAILABLE), STATE_SYSTEM_SELECTED);
+  EXPECT_EQ(A.Shortcut, "Alt+O");
+  EXPECT_EQ(B.Name, "Two");
+  EXPECT_EQ(B.State & (STATE_SYSTEM_SELECTED | STATE_SYSTEM_UNAVAILABLE), STATE_SYSTEM_UNAVAILABLE);
+  EXPECT_EQ(C.Name, "Select File");  // "..." says nothing; its hint does
+  EXPECT_EQ(C.Role, ROLE_SYSTEM_PUSHBUTTON);
+  EXPECT_EQ(C.DefaultAction, "Press");
+  EXPECT_EQ(L.Name, "Address");
+  EXPECT_EQ(L.Role, ROLE_SYSTEM_STATICTEXT);
+  EXPECT_EQ(L.DefaultAction, "");
+  EXPECT_EQ(E.Name, "Address");  // the system's own object, named by its label
+  EXPECT_EQ(E.Role, ROLE_SYSTEM_TEXT);
+  EXPECT_EQ(K.Name, "Keep");
+  EXPECT_EQ(K.Role, ROLE_SYSTEM_CHECKBUTTON);
+  EXPECT_EQ(K.DefaultAction, "Check");
+  EXPECT_EQ(U.Name, "Keep");
+
+  // A default action runs as a click, from the loop; a disabled control's
+  // and a label's are refused.
+  EXPECT_TRUE(vtest::DoDefaultAction(Form->Handle(), "Select File"));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Clicks == 1; }, 2000));
+  EXPECT_FALSE(vtest::DoDefaultAction(Form->Handle(), "Two"));
+  EXPECT_FALSE(vtest::DoDefaultAction(Form->Handle(), "Address"));
+  Two->SetEnabled(true);
+  EXPECT_TRUE(vtest::DoDefaultAction(Form->Handle(), "Two"));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Two->Down() && !One->Down(); }, 2000));
+
+  // A caption that changes, and a button that goes up, are announced.
+  static std::vector<std::pair<DWORD, LONG>> Events;
+  Events.clear();
+  HWINEVENTHOOK Hook = SetWinEventHook(
+      EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+      [](HWINEVENTHOOK, DWORD Event, HWND, LONG, LONG Child, DWORD, DWORD) {
+        Events.push_back({Event, Child});
+      },
+      GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(Hook, nullptr);
+  Label->SetCaption("Host");
+  One->SetDown(true);
+  using Event = std::pair<DWORD, LONG>;
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Events.size() >= 3; }, 2000));
+  EXPECT_EQ(Events, (std::vector<Event>{
+                        {EVENT_OBJECT_NAMECHANGE, 4}, {EVENT_OBJECT_STATECHANGE, 2}, {EVENT_OBJECT_STATECHANGE, 1}}));
+  EXPECT_TRUE(UnhookWinEvent(Hook));
 }
 
 }  // namespace
