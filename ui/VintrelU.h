@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -144,6 +145,10 @@ class TVintrelF : public TCustomForm {
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
   bool FSettingsUnread = false;  // the settings file was there but could not be read at the start
+  // The text values as the settings file held them at the start, by key. The
+  // fields show them in the code page; one the user left as it was goes back
+  // whole, characters the code page lacks included.
+  std::map<std::string, std::wstring> FSettingsTexts;
   // How much of the log view's text the log file holds already: the newest
   // lines read at the start, their last line ended; none when the log was not
   // read (not kept at the start, or unreadable then). The rest is the run's.
