@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 using vtest::Answer;
@@ -79,6 +81,37 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLogWhateverTheFolder
        {"url=" + Typed, std::string("interval=1"), std::string("timeout=20"), std::string("connect.sound=0"),
         std::string("disconnect.sound=0"), std::string("store.log=1")})
     EXPECT_NE(Ini.find(Line + "\r\n"), std::string::npos) << Line << "\n" << Ini;
+}
+
+TEST(Files, AFolderWhosePathIsLongerThanMaxPathHoldsSettingsThatAreReadAndWrittenBack) {
+  LoopbackServer Server;
+  TempDir Dir;
+  // Past MAX_PATH (260), where the profile functions cannot follow.
+  const std::string Deep = Dir.MakeDeepFolder(300);
+  ASSERT_EQ(Dir.Path().size() + Deep.size() - 1, 300u);
+  Program Vintrel(Dir.Path() + Deep);
+  Dir.Write(Deep + "Vintrel.ini", SilentSettings(Server.Url(), 60, false));
+  try {
+    Vintrel.Start();
+  } catch (const std::runtime_error& Error) {
+    // Wine's CreateProcessW makes the program's name in a buffer of MAX_PATH
+    // characters; started from a shell ("wine <path>") the program runs
+    // there. SettingsTest checks the same files from such a folder in-process.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) GTEST_SKIP() << Error.what();
+    throw;
+  }
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
+  ASSERT_NE(Window, nullptr);
+  // The probe goes to the address the settings name.
+  ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Vintrel.WaitForExit(15000));
+  EXPECT_EQ(Vintrel.ExitCode(), 0u);
+  // And the end wrote them back: the sound files it had no keys for are there.
+  const std::string Ini = Dir.Read(Deep + "Vintrel.ini");
+  for (const char* Line : {"[config]\r\nurl=", "interval=60\r\n", "connect.wav=connect.wav\r\n",
+                           "disconnect.wav=disconnect.wav\r\n", "store.log=0\r\n"})
+    EXPECT_NE(Ini.find(Line), std::string::npos) << Line << "\n" << Ini;
 }
 
 TEST(Files, ASettingsFileHeldByAnotherProgramAtTheStartKeepsWhatItHeldAndTheEndSaysSo) {
