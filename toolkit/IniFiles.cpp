@@ -98,15 +98,15 @@ TIniFile::TIniFile(std::wstring Path) : FPath(std::move(Path)) {
     return;
   }
   std::string Bytes;
-  char Buffer[65536];
+  std::vector<char> Buffer(65536);
   for (;;) {
     DWORD Read = 0;
-    if (!ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr)) {
+    if (!ReadFile(File.get(), Buffer.data(), static_cast<DWORD>(Buffer.size()), &Read, nullptr)) {
       FReadable = false;
       return;
     }
     if (Read == 0) break;
-    Bytes.append(Buffer, Read);
+    Bytes.append(Buffer.data(), Read);
   }
   Parse(Bytes);
 }

@@ -28,11 +28,8 @@ std::wstring LongPathForApi(const std::wstring& Path);
 class TIniFile {
  public:
   // Reads the file now. A missing file is an empty one; a file that is there
-  // but cannot be read is empty too, and refuses every write (Readable()).
+  // but cannot be read is empty too, and refuses every write.
   explicit TIniFile(std::wstring Path);
-
-  bool Readable() const { return FReadable; }
-  TTextEncoding Encoding() const { return FEncoding; }
 
   // The value of the first key of that name in a section of that name (both
   // without regard to case), blanks around it and one pair of quotes around
