@@ -1,6 +1,7 @@
 #include "monitor/LogFile.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/IniFiles.h"
 #include "toolkit/TextUtils.h"
 
 #include <windows.h>
@@ -18,7 +19,8 @@ struct THandleCloser {
 using TFileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
 
 TFileHandle OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
-  HANDLE Handle = CreateFileW(Path.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE Handle =
+      CreateFileW(LongPathForApi(Path).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
 }
 
@@ -85,8 +87,8 @@ LONGLONG TailStart(HANDLE File, LONGLONG Size, size_t Lines, std::vector<char>& 
 class TNewLogFile {
  public:
   explicit TNewLogFile(const std::wstring& Path)
-      : FPath(Path),
-        FTemporary(Path + L"." + WideText(std::to_string(GetCurrentProcessId())) + L".tmp"),
+      : FPath(LongPathForApi(Path)),
+        FTemporary(FPath + L"." + WideText(std::to_string(GetCurrentProcessId())) + L".tmp"),
         FError(Format("Cannot create file %s", {AnsiText(Path)})) {
     FFile = OpenFile(FTemporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!FFile) throw EFCreateError(FError);

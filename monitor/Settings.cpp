@@ -6,6 +6,7 @@
 
 #include "monitor/LogFile.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/IniFiles.h"
 #include "toolkit/Platform.h"
 #include "toolkit/TextUtils.h"
 #include "ui/VintrelU.h"
@@ -23,38 +24,22 @@ constexpr const wchar_t* LogFileName = L"Vintrel.log";
 
 // ---- settings ----
 
-// The settings are 8-bit text in the system code page, as the profile
-// functions write it; only the path goes through their UTF-16 forms, which
-// take any folder name. They turn the file's text to UTF-16 and back with the
-// code page, as their 8-bit forms do inside.
-
-// A text value, whole whatever its length: the buffer grows until the value
-// fits (a value cut to the buffer comes back one character short of it).
-std::string ReadString(const std::wstring& Path, const char* Section, const char* Key, const std::string& Default) {
-  const std::wstring WideSection = WideText(Section), WideKey = WideText(Key), WideDefault = WideText(Default);
-  std::wstring Buffer(2048, L'\0');
-  for (;;) {
-    DWORD Length = GetPrivateProfileStringW(WideSection.c_str(), WideKey.c_str(), WideDefault.c_str(), Buffer.data(),
-                                            static_cast<DWORD>(Buffer.size()), Path.c_str());
-    if (Length + 1 < Buffer.size()) {
-      Buffer.resize(Length);
-      return AnsiText(Buffer);
-    }
-    Buffer.resize(Buffer.size() * 2);
-  }
-}
+// The settings file in the encoding it came in (toolkit/IniFiles): the window
+// shows its text in the code page, and a text value the user did not change
+// goes back as the file held it.
 
 // A value that is no integer text gives the default.
-std::int32_t ReadInteger(const std::wstring& Path, const char* Section, const char* Key, std::int32_t Default) {
-  return StrToIntDef(ReadString(Path, Section, Key, std::string()), Default);
+std::int32_t ReadInteger(const TIniFile& Ini, const char* Section, const char* Key, std::int32_t Default) {
+  return StrToIntDef(AnsiText(Ini.ReadString(WideText(Section), WideText(Key), std::wstring())), Default);
 }
 
-bool ReadBool(const std::wstring& Path, const char* Section, const char* Key, bool Default) {
-  return ReadInteger(Path, Section, Key, Default ? 1 : 0) != 0;
+bool ReadBool(const TIniFile& Ini, const char* Section, const char* Key, bool Default) {
+  return ReadInteger(Ini, Section, Key, Default ? 1 : 0) != 0;
 }
 
-// The longest line the profile functions write faithfully. Wine's cuts a
-// longer one to a few characters and still reports success.
+// The longest line the profile functions read and write faithfully (Wine's
+// cut a longer one to a few characters and still report success): a longer
+// one would not survive the next program that reads the file through them.
 constexpr size_t MaxProfileLine = 32767;
 
 EIniFileException WriteError(const std::wstring& Path) {
@@ -64,18 +49,22 @@ EIniFileException WriteError(const std::wstring& Path) {
 // Each write reaches the file at once; a new section goes to the end of the
 // file, a new key to the end of its section. A value too long for one line is
 // not written at all, so the file keeps the value it held.
-void WriteString(const std::wstring& Path, const char* Section, const char* Key, const std::string& Value) {
-  if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine ||
-      !WritePrivateProfileStringW(WideText(Section).c_str(), WideText(Key).c_str(), WideText(Value).c_str(),
-                                  Path.c_str()))
+void WriteWide(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key,
+               const std::wstring& Value) {
+  if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine || !Ini.WriteString(WideText(Section), WideText(Key), Value))
     throw WriteError(Path);
+}
+
+void WriteString(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key,
+                 const std::string& Value) {
+  WriteWide(Ini, Path, Section, Key, WideText(Value));
 }
 
 // A text that is no number is not written: the key keeps the value the file
 // holds, its error joins Errors, and the keys after it still go in, so a typo
 // in one field costs nothing else the user set during the run.
-void WriteInteger(const std::wstring& Path, const char* Section, const char* Key, const std::string& Text,
-                  std::vector<std::exception_ptr>& Errors) {
+void WriteInteger(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key,
+                  const std::string& Text, std::vector<std::exception_ptr>& Errors) {
   std::int32_t Value = 0;
   try {
     Value = StrToInt(Text);
@@ -83,11 +72,11 @@ void WriteInteger(const std::wstring& Path, const char* Section, const char* Key
     Errors.push_back(std::current_exception());
     return;
   }
-  WriteString(Path, Section, Key, std::to_string(Value));
+  WriteString(Ini, Path, Section, Key, std::to_string(Value));
 }
 
-void WriteBool(const std::wstring& Path, const char* Section, const char* Key, bool Value) {
-  WriteString(Path, Section, Key, Value ? "1" : "0");
+void WriteBool(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key, bool Value) {
+  WriteString(Ini, Path, Section, Key, Value ? "1" : "0");
 }
 
 // ---- log ----
@@ -115,20 +104,28 @@ void TVintrelF::cbSaveLogClick(TObject*) {
 void TVintrelF::LoadSettings() {
   const std::wstring Path = ExeDirectory() + SettingsFileName;
   // A settings file that is there but cannot be read (another program holds
-  // it open and shares no reading) reads as the defaults, and the profile
-  // functions do not say so. Written back at the end, those defaults would
+  // it open and shares no reading) reads as the defaults. Written back at the
+  // end, those defaults would
   // replace what the user set: such a file is not written. It is looked at
   // before and after the reads, so a file taken in between counts too.
   FSettingsUnread = UnreadableFile(Path);
-  editURL->SetText(ReadString(Path, "config", "url", ProductURL));
+  const TIniFile Ini(Path);
+  // A text value as the file holds it, kept for the end of the run.
+  auto ReadText = [&](const char* Section, const char* Key, const std::string& Default) {
+    std::wstring Value = Ini.ReadString(WideText(Section), WideText(Key), WideText(Default));
+    std::string Shown = AnsiText(Value);
+    FSettingsTexts[Key] = std::move(Value);
+    return Shown;
+  };
+  editURL->SetText(ReadText("config", "url", ProductURL));
   // An interval the timer cannot count reads as the default, as letters do.
-  editInterval->SetText(std::to_string(CountableInterval(ReadInteger(Path, "config", "interval", DefaultInterval))));
-  editTimeOut->SetText(std::to_string(ReadInteger(Path, "config", "timeout", 20)));
-  cbSndConnect->SetChecked(ReadBool(Path, "sound", "connect.sound", true));
-  editSndConnect->SetText(ReadString(Path, "sound", "connect.wav", "connect.wav"));
-  cbSndDisconnect->SetChecked(ReadBool(Path, "sound", "disconnect.sound", true));
-  editSndDisconnect->SetText(ReadString(Path, "sound", "disconnect.wav", "disconnect.wav"));
-  cbSaveLog->SetChecked(ReadBool(Path, "log", "store.log", false));
+  editInterval->SetText(std::to_string(CountableInterval(ReadInteger(Ini, "config", "interval", DefaultInterval))));
+  editTimeOut->SetText(std::to_string(ReadInteger(Ini, "config", "timeout", 20)));
+  cbSndConnect->SetChecked(ReadBool(Ini, "sound", "connect.sound", true));
+  editSndConnect->SetText(ReadText("sound", "connect.wav", "connect.wav"));
+  cbSndDisconnect->SetChecked(ReadBool(Ini, "sound", "disconnect.sound", true));
+  editSndDisconnect->SetText(ReadText("sound", "disconnect.wav", "disconnect.wav"));
+  cbSaveLog->SetChecked(ReadBool(Ini, "log", "store.log", false));
   FSettingsUnread = FSettingsUnread || UnreadableFile(Path);
   // Said now, not only when the end cannot write the file: the run goes on
   // (monitoring starts), and the box waits for the event loop.
@@ -164,14 +161,23 @@ void TVintrelF::SaveSettings() {
   std::vector<std::exception_ptr> Errors;
   try {
     if (FSettingsUnread) throw WriteError(Path);
-    WriteString(Path, "config", "url", editURL->Text());
-    WriteInteger(Path, "config", "interval", editInterval->Text(), Errors);
-    WriteInteger(Path, "config", "timeout", editTimeOut->Text(), Errors);
-    WriteBool(Path, "sound", "connect.sound", cbSndConnect->Checked());
-    WriteString(Path, "sound", "connect.wav", editSndConnect->Text());
-    WriteBool(Path, "sound", "disconnect.sound", cbSndDisconnect->Checked());
-    WriteString(Path, "sound", "disconnect.wav", editSndDisconnect->Text());
-    WriteBool(Path, "log", "store.log", cbSaveLog->Checked());
+    TIniFile Ini(Path);
+    // A field that still shows what the file held writes back what it held.
+    auto WriteText = [&](const char* Section, const char* Key, const std::string& Shown) {
+      auto Read = FSettingsTexts.find(Key);
+      if (Read != FSettingsTexts.end() && AnsiText(Read->second) == Shown)
+        WriteWide(Ini, Path, Section, Key, Read->second);
+      else
+        WriteString(Ini, Path, Section, Key, Shown);
+    };
+    WriteText("config", "url", editURL->Text());
+    WriteInteger(Ini, Path, "config", "interval", editInterval->Text(), Errors);
+    WriteInteger(Ini, Path, "config", "timeout", editTimeOut->Text(), Errors);
+    WriteBool(Ini, Path, "sound", "connect.sound", cbSndConnect->Checked());
+    WriteText("sound", "connect.wav", editSndConnect->Text());
+    WriteBool(Ini, Path, "sound", "disconnect.sound", cbSndDisconnect->Checked());
+    WriteText("sound", "disconnect.wav", editSndDisconnect->Text());
+    WriteBool(Ini, Path, "log", "store.log", cbSaveLog->Checked());
   } catch (...) {
     // A key that cannot be written stops the keys after it.
     Errors.push_back(std::current_exception());

@@ -6,6 +6,23 @@ VINTREL_BUILD=${VINTREL_BUILD:-$VINTREL_ROOT/build}
 
 say() { printf '%s\n' "$*" >&2; }
 
+# On Windows itself (the bash of MSYS2 or of Git for Windows) everything is
+# built and run natively: the compiler is MSYS2's MinGW-w64 on the PATH, or
+# the one CMake's generator names (CMAKE_GENERATOR="Visual Studio 17 2022"
+# for MSVC), GoogleTest a source tree named by GTEST_SOURCE_DIR or an
+# installed one, and no test has Wine or a virtual display in front of it.
+on_windows() {
+  case "$(uname -s)" in
+    MINGW* | MSYS* | CYGWIN*) return 0 ;;
+    *) return 1 ;;
+  esac
+}
+
+# The end-to-end tests that move the mouse and type through xdotool on the
+# virtual display, or find the icon in Wine's notification area: under Wine
+# only.
+VINTREL_WINE_ONLY_TESTS='^(Tray|Keyboard)\.|^Files\.KeepingTicked|^Monitoring\.(ServersThatClose|StoppedWhile)'
+
 # Debian packages the build, the tests and the run need.
 VINTREL_PACKAGES=(
   cmake make python3
@@ -16,6 +33,10 @@ VINTREL_PACKAGES=(
 )
 
 install_missing() {
+  if on_windows; then
+    command -v cmake >/dev/null || { say "cmake is missing: install it (MSYS2: pacman -S mingw-w64-x86_64-cmake)"; return 1; }
+    return 0
+  fi
   local missing=()
   for p in "${VINTREL_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -31,12 +52,13 @@ install_missing() {
 
 # Configures and builds; with target names, only those (and what they need).
 build_vintrel() {
-  cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" \
-    -DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  local cross=(-DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake")
+  on_windows && cross=()
+  cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" "${cross[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
   local targets=()
   for t in "$@"; do targets+=(--target "$t"); done
-  cmake --build "$VINTREL_BUILD" -j "$(nproc)" "${targets[@]}"
+  # --config picks the build type where the generator makes several (MSVC's).
+  cmake --build "$VINTREL_BUILD" --config Release -j "$(nproc 2>/dev/null || echo 2)" "${targets[@]}"
 }
 
 # Wine settings for everything the scripts start: a private prefix under the

@@ -120,19 +120,23 @@ std::string NowText() {
   return DateTimeText(Now);
 }
 
-std::wstring WideText(std::string_view Text) {
+std::wstring WideText(std::string_view Text, UINT CodePage) {
   if (Text.empty()) return std::wstring();
-  const int Length = MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+  const int Length = MultiByteToWideChar(CodePage, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
   std::wstring Wide(static_cast<size_t>(Length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Length);
+  MultiByteToWideChar(CodePage, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Length);
   return Wide;
 }
 
-std::string AnsiText(std::wstring_view Text) {
+std::string NarrowText(std::wstring_view Text, UINT CodePage) {
   if (Text.empty()) return std::string();
   const int Length =
-      WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
-  std::string Ansi(static_cast<size_t>(Length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Ansi.data(), Length, nullptr, nullptr);
-  return Ansi;
+      WideCharToMultiByte(CodePage, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+  std::string Narrow(static_cast<size_t>(Length), '\0');
+  WideCharToMultiByte(CodePage, 0, Text.data(), static_cast<int>(Text.size()), Narrow.data(), Length, nullptr, nullptr);
+  return Narrow;
 }
+
+std::wstring WideText(std::string_view Text) { return WideText(Text, CP_ACP); }
+
+std::string AnsiText(std::wstring_view Text) { return NarrowText(Text, CP_ACP); }

@@ -45,3 +45,6 @@ std::string NowText();
 // the code page lacks; such characters come back as "?" in ANSI text.
 std::wstring WideText(std::string_view Text);
 std::string AnsiText(std::wstring_view Text);
+// The same with another code page (CP_UTF8, say).
+std::wstring WideText(std::string_view Text, UINT CodePage);
+std::string NarrowText(std::wstring_view Text, UINT CodePage);

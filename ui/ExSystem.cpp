@@ -114,7 +114,8 @@ void TKVRTrayIcon::ShowPopup() {
 bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
   // While its owner is taken apart the icon still goes away, but nothing the
   // shell sends reaches the owner any more.
-  if (Destroying() && (Message.Msg == WM_TRAYICON || Message.Msg == WM_REFRESHTIP)) return true;
+  if (Destroying() && (Message.Msg == WM_TRAYICON || Message.Msg == WM_TRAYICON_POSTED || Message.Msg == WM_REFRESHTIP))
+    return true;
   // The shell's callbacks and its restart broadcast come from another
   // process, and a thread that waits inside a call to the shell (every
   // change of the icon is one) handles such messages there and then: a click
@@ -122,8 +123,18 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
   // ourselves, they wait for the message loop like any input.
   const bool FromShell = Message.Msg == WM_TRAYICON || (FTaskbarCreated != 0 && Message.Msg == FTaskbarCreated);
   if (FromShell && InSendMessageEx(nullptr) != ISMEX_NOSEND) {
-    PostMessageA(FWindow->Handle(), Message.Msg, Message.WParam, Message.LParam);
+    PostMessageA(FWindow->Handle(), Message.Msg == WM_TRAYICON ? WM_TRAYICON_POSTED : WM_TASKBARCREATED_POSTED,
+                 Message.WParam, Message.LParam);
     return true;
+  }
+  // Posted back under a number of our own, a callback is handled when it
+  // comes, also when a loop inside another sent message dispatches it (a
+  // modal box shown there): under the shell's number it would look sent
+  // again there, and go round and round.
+  if (Message.Msg == WM_TRAYICON_POSTED) Message.Msg = WM_TRAYICON;
+  if (Message.Msg == WM_TASKBARCREATED_POSTED) {
+    if (FTaskbarCreated == 0) return true;
+    Message.Msg = FTaskbarCreated;
   }
   switch (Message.Msg) {
     case WM_REFRESHTIP:

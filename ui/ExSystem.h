@@ -14,6 +14,10 @@
 
 constexpr UINT WM_TRAYICON = WM_USER + 1;    // the shell's callbacks
 constexpr UINT WM_REFRESHTIP = WM_USER + 2;  // posted to ourselves
+// The shell's callback and its restart broadcast, posted back to ourselves
+// under numbers of our own (see HandleMessage).
+constexpr UINT WM_TRAYICON_POSTED = WM_USER + 3;
+constexpr UINT WM_TASKBARCREATED_POSTED = WM_USER + 4;
 
 // The longest tooltip: the shell's field holds 64 bytes.
 constexpr size_t MaxToolTipLength = 62;

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -161,6 +162,10 @@ class TVintrelF : public TCustomForm {
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
   bool FSettingsUnread = false;  // the settings file was there but could not be read at the start
+  // The text values as the settings file held them at the start, by key. The
+  // fields show them in the code page; one the user left as it was goes back
+  // whole, characters the code page lacks included.
+  std::map<std::string, std::wstring> FSettingsTexts;
   // The lines this run logged that are not in the log file (yet): Save Log
   // was not ticked when they were logged, or the file could not take them.
   std::string FLogUnkept;

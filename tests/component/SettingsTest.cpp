@@ -90,6 +90,88 @@ TEST_F(SettingsTest, HandEditedFilesReadRightAndKeepTheirOtherLines) {
   EXPECT_EQ(Ini.find("0x3C"), std::string::npos);
 }
 
+// The encodings Notepad saves in besides the code page: UTF-8 with and without
+// its mark, and UTF-16 with its mark.
+std::string Encoded(const std::wstring& Text, bool Utf16) {
+  if (Utf16) {
+    std::string Bytes;
+    for (wchar_t C : Text) Bytes += {static_cast<char>(C & 0xFF), static_cast<char>(C >> 8)};
+    return Bytes;
+  }
+  std::string Bytes(Text.size() * 3, '\0');
+  Bytes.resize(
+      static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(),
+                                              static_cast<int>(Bytes.size()), nullptr, nullptr)));
+  return Bytes;
+}
+
+std::wstring Decoded(const std::string& Bytes, bool Utf16) {
+  std::wstring Text;
+  if (Utf16) {
+    for (size_t I = 0; I + 1 < Bytes.size(); I += 2)
+      Text +=
+          static_cast<wchar_t>(static_cast<unsigned char>(Bytes[I]) | static_cast<unsigned char>(Bytes[I + 1]) << 8);
+    return Text;
+  }
+  Text.resize(Bytes.size());
+  Text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, Bytes.data(), static_cast<int>(Bytes.size()),
+                                                      Text.data(), static_cast<int>(Text.size()))));
+  return Text;
+}
+
+TEST_F(SettingsTest, Utf8AndUtf16FilesReadAsWrittenAndGoBackInTheirEncodingWithEveryCharacterKept) {
+  // A sound file named in Chinese, which the window cannot show in the code
+  // page; the user changes the interval and nothing else.
+  const std::wstring Chinese = L"C:\\\u58f0\u97f3\\\u65ad\u5f00.wav";
+  const std::wstring Text =
+      L"[config]\r\nurl=" + vtest::Utf16(Url()) +
+      L"\r\ninterval=45\r\n[sound]\r\nconnect.sound=0\r\nconnect.wav=C:\\Sons\\\u00e9t\u00e9.wav\r\n"
+      L"disconnect.wav=" +
+      Chinese + L"\r\n";
+  struct Case {
+    const char* Name;
+    std::string Mark;
+    bool Utf16;
+  };
+  for (const Case& C :
+       {Case{"UTF-8 with BOM", "\xEF\xBB\xBF", false}, Case{"UTF-8", "", false}, Case{"UTF-16", "\xFF\xFE", true}}) {
+    SCOPED_TRACE(C.Name);
+    WriteIni(C.Mark + Encoded(Text, C.Utf16));
+    CreateWindowAsIs();
+    EXPECT_EQ(Form->editInterval->Text(), "45");  // the first section is found behind the mark
+    EXPECT_FALSE(Form->cbSndConnect->Checked());
+    EXPECT_EQ(Form->editSndConnect->Text(), "C:\\Sons\\\xe9t\xe9.wav");
+    Form->editInterval->SetText("50");
+    Destroy();
+    const std::string Ini = Dir.Read("Vintrel.ini");
+    ASSERT_EQ(Ini.compare(0, C.Mark.size(), C.Mark), 0);
+    const std::wstring Back = Decoded(Ini.substr(C.Mark.size()), C.Utf16);
+    EXPECT_EQ(Back.substr(0, Back.find(L"interval=")), L"[config]\r\nurl=" + vtest::Utf16(Url()) + L"\r\n");
+    for (const std::wstring& Line :
+         {std::wstring(L"\ninterval=50\r\n"), std::wstring(L"\nconnect.wav=C:\\Sons\\\u00e9t\u00e9.wav\r\n"),
+          L"\ndisconnect.wav=" + Chinese + L"\r\n", std::wstring(L"\nstore.log=0\r\n")})
+      EXPECT_NE(Back.find(Line), std::wstring::npos) << Ini;
+    EXPECT_EQ(Back.find(L"[config]"), Back.rfind(L"[config]")) << Ini;
+    EXPECT_EQ(Back.find(L"[sound]"), Back.rfind(L"[sound]")) << Ini;
+  }
+}
+
+TEST_F(SettingsTest, AFolderWhosePathIsLongerThanMaxPathHoldsSettingsThatAreReadAndWrittenBack) {
+  // A folder path of 300 characters: the profile functions cannot follow
+  // there (Wine's report a write done and write nothing).
+  const std::string Deep = Dir.MakeDeepFolder(300);
+  Dir.PretendExecutableHere(Deep);
+  Dir.Write(Deep + "Vintrel.ini", "[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n");
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->editInterval->Text(), "45");
+  Form->editInterval->SetText("50");
+  Destroy();
+  EXPECT_TRUE(BoxTexts().empty());
+  const std::string Ini = Dir.Read(Deep + "Vintrel.ini");
+  for (const char* Line : {"interval=50\r\n", "connect.wav=connect.wav\r\n", "store.log=0\r\n"})
+    EXPECT_NE(Ini.find(Line), std::string::npos) << Line << Ini;
+}
+
 TEST_F(SettingsTest, IntegerAndBooleanValuesFallBackToTheirDefaults) {
   struct Case {
     const char* Interval;

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -215,6 +218,63 @@ TEST_F(TrayIconTest, RightButtonReleaseWithoutAMenuReportsTheCursor) {
   EXPECT_EQ(Callback(NIN_KEYSELECT), 0);
   EXPECT_EQ(Callback(NIN_SELECT), 0);
   EXPECT_EQ(Selected, 1);
+}
+
+// A window of the test's own: a message sent to it from another thread hands
+// the icon a callback there, then runs a message loop, as a modal box shown
+// while handling a sent message does.
+struct TNesting {
+  HWND Tray = nullptr;
+  std::function<bool()> Done;
+  bool DoneInside = false;
+};
+TNesting* Nesting = nullptr;
+
+LRESULT CALLBACK NestingProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg != WM_APP || !Nesting) return DefWindowProcA(Window, Msg, WParam, LParam);
+  SendMessageA(Nesting->Tray, WM_TRAYICON, 0, WM_LBUTTONUP);
+  // One message at a time, so that a message that posts itself again cannot
+  // keep the loop from its bound.
+  const ULONGLONG Deadline = GetTickCount64() + 2000;
+  while (!Nesting->Done() && GetTickCount64() < Deadline) {
+    MSG Queued;
+    if (PeekMessageA(&Queued, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageA(&Queued);
+    else
+      MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+  Nesting->DoneInside = Nesting->Done();
+  return 0;
+}
+
+TEST_F(TrayIconTest, ACallbackHandedOnInsideASentMessageIsHandledOnceByTheNextLoopThatRuns) {
+  int Clicks = 0;
+  Tray->OnClick = [&](TObject*) { ++Clicks; };
+  WNDCLASSA Class = {};
+  Class.lpfnWndProc = NestingProc;
+  Class.hInstance = GetModuleHandleA(nullptr);
+  Class.lpszClassName = "VintrelNestingTest";
+  ASSERT_NE(RegisterClassA(&Class), 0);
+  HWND Window = CreateWindowA(Class.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Class.hInstance, nullptr);
+  ASSERT_NE(Window, nullptr);
+  TNesting State{Tray->WindowHandle(), [&] { return Clicks > 0; }};
+  Nesting = &State;
+
+  std::atomic<bool> Answered{false};
+  std::thread Sender([&] {
+    SendMessageA(Window, WM_APP, 0, 0);
+    Answered = true;
+  });
+  const bool Returned = PumpUntil([&] { return Answered.load(); }, 5000);
+  Sender.join();  // the handler has returned, its loop bounded
+  PumpFor(100);
+  Nesting = nullptr;
+  EXPECT_TRUE(DestroyWindow(Window));
+  EXPECT_TRUE(UnregisterClassA(Class.lpszClassName, Class.hInstance));
+  EXPECT_TRUE(Returned);
+  // Not sent back again and again inside that loop, but handled there, once.
+  EXPECT_TRUE(State.DoneInside);
+  EXPECT_EQ(Clicks, 1);
 }
 
 TEST_F(TrayIconTest, ARestartedShellGetsAnActiveIconBack) {

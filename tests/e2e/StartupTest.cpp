@@ -85,8 +85,9 @@ TEST(Startup, TheWindowAnswersAtOnceWhileTheServerHangsAndClosingDoesNotWaitForT
 
 // The manifest the loader reads, resource 1 of type RT_MANIFEST: the program
 // runs with the rights of the user who starts it, is known to the systems
-// from Windows 7 to 11, lays itself out per monitor (version 2 first), and
-// asks for no visual styles.
+// from Windows 7 to 11, lays itself out per monitor (version 2 first), takes
+// paths longer than MAX_PATH where the system allows them, and asks for no
+// visual styles.
 TEST(Startup, TheProgramCarriesItsManifestAndTheLoaderTakesItsDpiAwareness) {
   TempDir Dir;
   Program Copy(Dir.Path());  // the built program, copied there
@@ -108,6 +109,7 @@ TEST(Startup, TheProgramCarriesItsManifestAndTheLoaderTakesItsDpiAwareness) {
           R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)",  // 10 and 11
           R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>)",
           R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>)",
+          R"(<longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>)",
       })
     EXPECT_NE(Manifest.find(Declared), std::string::npos) << Declared;
   EXPECT_EQ(Manifest.find("Common-Controls"), std::string::npos);
@@ -121,7 +123,9 @@ TEST(Startup, TheProgramCarriesItsManifestAndTheLoaderTakesItsDpiAwareness) {
       reinterpret_cast<ContextOf>(reinterpret_cast<void*>(GetProcAddress(User, "GetThreadDpiAwarenessContext")));
   auto Awareness = reinterpret_cast<AwarenessOf>(
       reinterpret_cast<void*>(GetProcAddress(User, "GetAwarenessFromDpiAwarenessContext")));
-  if (Context && Awareness) EXPECT_EQ(Awareness(Context()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
+  if (Context && Awareness) {
+    EXPECT_EQ(Awareness(Context()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
+  }
 }
 
 }  // namespace

@@ -18,14 +18,7 @@ bool Xdotool(const std::string& Arguments) {
   std::string MarkerSeenFromWine = "Z:" + Marker;
   for (char& C : MarkerSeenFromWine)
     if (C == '/') C = '\\';
-  std::string CommandLine = "/bin/sh -c \"/usr/bin/xdotool " + Arguments + "; touch " + Marker + "\"";
-  STARTUPINFOA Startup = {};
-  Startup.cb = sizeof Startup;
-  PROCESS_INFORMATION Info = {};
-  if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Info))
-    return false;
-  if (Info.hProcess) CloseHandle(Info.hProcess);
-  if (Info.hThread) CloseHandle(Info.hThread);
+  if (!StartUnixShell("/usr/bin/xdotool " + Arguments + "; touch " + Marker)) return false;
   bool Done =
       WaitUntil([&] { return GetFileAttributesA(MarkerSeenFromWine.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
   DeleteFileA(MarkerSeenFromWine.c_str());

@@ -69,7 +69,7 @@ Program::~Program() {
       WaitForSingleObject(FInfo.hProcess, 5000);
     }
     CloseHandle(FInfo.hProcess);
-    CloseHandle(FInfo.hThread);
+    if (FInfo.hThread) CloseHandle(FInfo.hThread);  // none when started from a shell
   }
 }
 
@@ -125,6 +125,28 @@ void Program::Start() {
   if (!CreateProcessW(Utf16(FPath).c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
                       &FInfo))
     throw std::runtime_error("cannot start " + FPath);
+}
+
+bool StartUnixShell(const std::string& Command) {
+  std::string CommandLine = "/bin/sh -c \"" + Command + "\"";
+  STARTUPINFOA Startup = {};
+  Startup.cb = sizeof Startup;
+  PROCESS_INFORMATION Info = {};
+  if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Info))
+    return false;
+  if (Info.hProcess) CloseHandle(Info.hProcess);
+  if (Info.hThread) CloseHandle(Info.hThread);
+  return true;
+}
+
+bool Program::StartFromUnixShell(const char* ClassName, unsigned TimeoutMs) {
+  if (!StartUnixShell("/usr/bin/wine '" + FPath + "'")) return false;
+  HWND Window = nullptr;
+  if (!WaitUntil([&] { return (Window = FindWindowA(ClassName, nullptr)) != nullptr; }, TimeoutMs)) return false;
+  GetWindowThreadProcessId(Window, &FInfo.dwProcessId);
+  FInfo.hProcess =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, FInfo.dwProcessId);
+  return FInfo.hProcess != nullptr;
 }
 
 HWND Program::WaitForWindow(const char* ClassName, unsigned TimeoutMs) const {

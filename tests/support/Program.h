@@ -22,6 +22,10 @@ void PastDoubleClick();
 // ("#32768").
 HWND WindowOf(DWORD ProcessId, const char* ClassName, bool Shown = false);
 
+// Under Wine: starts "/bin/sh -c <Command>" and does not wait for it (Wine
+// hands back no handle for a Unix process); false when it could not start.
+bool StartUnixShell(const std::string& Command);
+
 class Program {
  public:
   // Copies Vintrel.exe (from beside the test program) into Folder as Name
@@ -33,6 +37,11 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   void Start();
+  // Under Wine, CreateProcessW cannot start a program whose path is longer
+  // than MAX_PATH (it makes the name in a buffer of that size), while "wine
+  // <path>" from a Unix shell can: started so, the process is known by its
+  // first window of that class. Whether it came within TimeoutMs.
+  bool StartFromUnixShell(const char* ClassName, unsigned TimeoutMs);
   // The process's top-level window of that class, once it exists.
   HWND WaitForWindow(const char* ClassName, unsigned TimeoutMs) const;
   // Waits for the process to end; returns whether it did.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -102,8 +103,19 @@ std::string TempDir::MakeFolder(const std::string& Name) const {
   return File(Name);
 }
 
-void TempDir::PretendExecutableHere() const {
-  PretendedExePath() = FPath + "Vintrel.exe";
+std::string TempDir::MakeDeepFolder(size_t Length) const {
+  std::string Deep;
+  while (FPath.size() + Deep.size() < Length + 1) {
+    const size_t Left = Length + 1 - FPath.size() - Deep.size();
+    size_t Name = std::min<size_t>(40, Left - 1);
+    if (Left - Name == 2) --Name;  // no folder name of nothing next
+    Deep = MakeFolder(Deep + std::string(Name, 'd') + "\\").substr(FPath.size());
+  }
+  return Deep;
+}
+
+void TempDir::PretendExecutableHere(const std::string& Inside) const {
+  PretendedExePath() = FPath + Inside + "Vintrel.exe";
   Platform().ExePath = ReportPretendedExePath;
 }
 

@@ -30,8 +30,14 @@ class TempDir {
   // Makes a folder inside this one (Name ends with a backslash); its path.
   std::string MakeFolder(const std::string& Name) const;
 
-  // Makes the platform seam report "<folder>\Vintrel.exe" as the executable.
-  void PretendExecutableHere() const;
+  // Makes folders inside folders (inside this one) until the innermost one's
+  // path is Length characters long; its name inside this one, with its last
+  // backslash.
+  std::string MakeDeepFolder(size_t Length) const;
+
+  // Makes the platform seam report "<folder>\<Inside>Vintrel.exe" as the
+  // executable.
+  void PretendExecutableHere(const std::string& Inside = std::string()) const;
 
   // Removes a folder with everything in it.
   static void RemoveAll(const std::string& Folder);

@@ -1,0 +1,245 @@
+#include "toolkit/IniFiles.h"
+
+#include "toolkit/TextUtils.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+namespace {
+
+struct THandleCloser {
+  void operator()(HANDLE Handle) const { CloseHandle(Handle); }
+};
+using TOpenFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
+
+TOpenFile OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
+  HANDLE Handle =
+      CreateFileW(LongPathForApi(Path).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return TOpenFile(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
+}
+
+const std::string Utf8Mark = "\xEF\xBB\xBF";
+const std::string Utf16LeMark = "\xFF\xFE";
+
+// Without a mark, Notepad takes bytes that are valid UTF-8, some of them not
+// ASCII, for UTF-8; ASCII alone reads the same either way.
+bool LooksLikeUtf8(const std::string& Bytes) {
+  bool Wide = false;
+  for (char C : Bytes) Wide = Wide || (static_cast<unsigned char>(C) & 0x80) != 0;
+  return Wide && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes.data(), static_cast<int>(Bytes.size()),
+                                     nullptr, 0) > 0;
+}
+
+std::string ToBytes(std::wstring_view Units) {
+  std::string Bytes;
+  Bytes.reserve(Units.size() * 2);
+  for (wchar_t U : Units) {
+    Bytes += static_cast<char>(U & 0xFF);
+    Bytes += static_cast<char>((U >> 8) & 0xFF);
+  }
+  return Bytes;
+}
+
+bool Blank(wchar_t C) { return C == L' ' || C == L'\t'; }
+
+std::wstring_view Trimmed(std::wstring_view Text) {
+  while (!Text.empty() && Blank(Text.front())) Text.remove_prefix(1);
+  while (!Text.empty() && Blank(Text.back())) Text.remove_suffix(1);
+  return Text;
+}
+
+bool SameName(std::wstring_view A, std::wstring_view B) {
+  return CompareStringOrdinal(A.data(), static_cast<int>(A.size()), B.data(), static_cast<int>(B.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+// A line "[name]" opens the section "name"; a missing "]" ends it at the line's end.
+bool SectionLine(std::wstring_view Line, std::wstring_view& Name) {
+  Line = Trimmed(Line);
+  if (Line.empty() || Line.front() != L'[') return false;
+  Line.remove_prefix(1);
+  Name = Trimmed(Line.substr(0, Line.find(L']')));
+  return true;
+}
+
+// A line "key=value" in a section; a comment line (";") is none.
+bool KeyLine(std::wstring_view Line, std::wstring_view& Key, std::wstring_view& Value) {
+  const size_t Equals = Line.find(L'=');
+  if (Equals == std::wstring_view::npos) return false;
+  Key = Trimmed(Line.substr(0, Equals));
+  Value = Trimmed(Line.substr(Equals + 1));
+  return !Key.empty() && Key.front() != L';';
+}
+
+}  // namespace
+
+std::wstring LongPathForApi(const std::wstring& Path) {
+  if (Path.size() < MAX_PATH || Path.rfind(L"\\\\?\\", 0) == 0 || Path.rfind(L"\\\\.\\", 0) == 0) return Path;
+  // The prefix turns off the name's normalising: the path goes in whole
+  // first, with backslashes and no "." or "..".
+  const DWORD Length = GetFullPathNameW(Path.c_str(), 0, nullptr, nullptr);
+  if (Length == 0) return Path;
+  std::wstring Full(Length, L'\0');
+  const DWORD Written = GetFullPathNameW(Path.c_str(), Length, Full.data(), nullptr);
+  if (Written == 0 || Written >= Length) return Path;
+  Full.resize(Written);
+  if (Full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + Full.substr(2);
+  return L"\\\\?\\" + Full;
+}
+
+TIniFile::TIniFile(std::wstring Path) : FPath(std::move(Path)) {
+  TOpenFile File = OpenFile(FPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  if (!File) {
+    const DWORD Error = GetLastError();
+    FReadable = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+    return;
+  }
+  std::string Bytes;
+  std::vector<char> Buffer(65536);
+  for (;;) {
+    DWORD Read = 0;
+    if (!ReadFile(File.get(), Buffer.data(), static_cast<DWORD>(Buffer.size()), &Read, nullptr)) {
+      FReadable = false;
+      return;
+    }
+    if (Read == 0) break;
+    Bytes.append(Buffer.data(), Read);
+  }
+  Parse(Bytes);
+}
+
+void TIniFile::Parse(const std::string& Bytes) {
+  std::string Body = Bytes;
+  if (Bytes.rfind(Utf16LeMark, 0) == 0) {
+    FEncoding = TTextEncoding::Utf16Le;
+    FMark = Utf16LeMark;
+  } else if (Bytes.rfind(Utf8Mark, 0) == 0) {
+    FEncoding = TTextEncoding::Utf8Bom;
+    FMark = Utf8Mark;
+  } else {
+    FEncoding = LooksLikeUtf8(Bytes) ? TTextEncoding::Utf8 : TTextEncoding::Ansi;
+  }
+  Body.erase(0, FMark.size());
+
+  if (FEncoding == TTextEncoding::Utf16Le) {
+    std::wstring Units(Body.size() / 2, L'\0');
+    for (size_t I = 0; I < Units.size(); ++I)
+      Units[I] = static_cast<wchar_t>(static_cast<unsigned char>(Body[2 * I]) |
+                                      static_cast<unsigned char>(Body[2 * I + 1]) << 8);
+    for (size_t Start = 0; Start < Units.size();) {
+      size_t Feed = Units.find(L'\n', Start);
+      const size_t Stop = Feed == std::wstring::npos ? Units.size() : Feed;
+      const size_t TextEnd = Stop > Start && Units[Stop - 1] == L'\r' ? Stop - 1 : Stop;
+      const std::wstring_view Line(Units.data() + Start, TextEnd - Start);
+      const size_t Next = Feed == std::wstring::npos ? Units.size() : Feed + 1;
+      FLines.push_back(
+          {std::wstring(Line), ToBytes(Line), ToBytes(std::wstring_view(Units.data() + TextEnd, Next - TextEnd))});
+      Start = Next;
+    }
+    // An odd last byte is no character; it stays where it was.
+    if (Body.size() % 2 != 0) {
+      if (FLines.empty()) FLines.push_back({});
+      FLines.back().End += Body.back();
+    }
+    return;
+  }
+  // An 8-bit file's lines end at LF bytes: no byte of a multibyte character
+  // in UTF-8 or in any code page is an LF.
+  const UINT CodePage = FEncoding == TTextEncoding::Ansi ? CP_ACP : CP_UTF8;
+  for (size_t Start = 0; Start < Body.size();) {
+    size_t Feed = Body.find('\n', Start);
+    const size_t Stop = Feed == std::string::npos ? Body.size() : Feed;
+    const size_t TextEnd = Stop > Start && Body[Stop - 1] == '\r' ? Stop - 1 : Stop;
+    const size_t Next = Feed == std::string::npos ? Body.size() : Feed + 1;
+    std::string Line = Body.substr(Start, TextEnd - Start);
+    std::wstring Text = WideText(Line, CodePage);
+    FLines.push_back({std::move(Text), std::move(Line), Body.substr(TextEnd, Next - TextEnd)});
+    Start = Next;
+  }
+}
+
+std::string TIniFile::Encode(std::wstring_view Text) const {
+  if (FEncoding == TTextEncoding::Utf16Le) return ToBytes(Text);
+  return NarrowText(Text, FEncoding == TTextEncoding::Ansi ? CP_ACP : CP_UTF8);
+}
+
+size_t TIniFile::FindSection(std::wstring_view Section) const {
+  std::wstring_view Name;
+  for (size_t I = 0; I < FLines.size(); ++I)
+    if (SectionLine(FLines[I].Text, Name) && SameName(Name, Section)) return I;
+  return std::wstring::npos;
+}
+
+size_t TIniFile::FindKey(std::wstring_view Section, std::wstring_view Key) const {
+  bool Inside = false;
+  std::wstring_view Name, Value;
+  for (size_t I = 0; I < FLines.size(); ++I) {
+    if (SectionLine(FLines[I].Text, Name))
+      Inside = SameName(Name, Section);
+    else if (Inside && KeyLine(FLines[I].Text, Name, Value) && SameName(Name, Key))
+      return I;
+  }
+  return std::wstring::npos;
+}
+
+std::wstring TIniFile::ReadString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Default) const {
+  const size_t Index = FindKey(Section, Key);
+  std::wstring_view Name, Value;
+  if (Index == std::wstring::npos || !KeyLine(FLines[Index].Text, Name, Value)) return std::wstring(Default);
+  if (Value.size() >= 2 && (Value.front() == L'"' || Value.front() == L'\'') && Value.back() == Value.front())
+    Value = Value.substr(1, Value.size() - 2);
+  return std::wstring(Value);
+}
+
+void TIniFile::SetLine(size_t Index, std::wstring Text) {
+  FLines[Index].Bytes = Encode(Text);
+  FLines[Index].Text = std::move(Text);
+}
+
+void TIniFile::InsertLine(size_t Index, std::wstring Text) {
+  // Every line the file's writers add ends with CR LF, and so does the line
+  // before it.
+  const std::string End = Encode(L"\r\n");
+  if (Index > 0 && FLines[Index - 1].End.empty()) FLines[Index - 1].End = End;
+  FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(Index), TLine{std::wstring(), std::string(), End});
+  SetLine(Index, std::move(Text));
+}
+
+bool TIniFile::WriteString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Value) {
+  if (!FReadable) return false;  // what it holds was never read: it is not replaced
+  const std::vector<TLine> Before = FLines;
+  const std::wstring Line = std::wstring(Key) + L"=" + std::wstring(Value);
+  std::wstring_view Name, Old;
+  if (size_t At = FindKey(Section, Key); At != std::wstring::npos) {
+    // The key keeps its spelling; the blanks around it go.
+    KeyLine(FLines[At].Text, Name, Old);
+    SetLine(At, std::wstring(Name) + L"=" + std::wstring(Value));
+  } else if (size_t Start = FindSection(Section); Start != std::wstring::npos) {
+    // After the section's last line that is not blank.
+    size_t Last = Start;
+    for (size_t I = Start + 1; I < FLines.size() && !SectionLine(FLines[I].Text, Name); ++I)
+      if (!Trimmed(FLines[I].Text).empty()) Last = I;
+    InsertLine(Last + 1, Line);
+  } else {
+    InsertLine(FLines.size(), L"[" + std::wstring(Section) + L"]");
+    InsertLine(FLines.size(), Line);
+  }
+  if (Save()) return true;
+  FLines = Before;
+  return false;
+}
+
+bool TIniFile::Save() const {
+  std::string Bytes = FMark;
+  for (const TLine& Line : FLines) Bytes += Line.Bytes + Line.End;
+  // Opened, not created anew: the file keeps its attributes and its
+  // permissions, and one that is read-only or held refuses the write.
+  TOpenFile File = OpenFile(FPath, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
+  if (!File) return false;
+  DWORD Written = 0;
+  return WriteFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
+         Written == Bytes.size() && SetEndOfFile(File.get());
+}
