@@ -81,14 +81,15 @@ TEST(Files, AServerThatGoesUpDownAndFailsLeavesItsStoryInTheLogWhateverTheFolder
     EXPECT_NE(Ini.find(Line + "\r\n"), std::string::npos) << Line << "\n" << Ini;
 }
 
-TEST(Files, AFolderWhosePathIsLongerThanMaxPathHoldsSettingsThatAreReadAndWrittenBack) {
+TEST(Files, AFolderWhosePathIsLongerThanMaxPathHoldsSettingsAndLogThatAreReadAndWrittenBack) {
   LoopbackServer Server;
   TempDir Dir;
   // Past MAX_PATH (260), where the profile functions cannot follow.
   const std::string Deep = Dir.MakeDeepFolder(300);
   ASSERT_EQ(Dir.Path().size() + Deep.size() - 1, 300u);
   Program Vintrel(Dir.Path() + Deep);
-  Dir.Write(Deep + "Vintrel.ini", SilentSettings(Server.Url(), 60, false));
+  Dir.Write(Deep + "Vintrel.ini", SilentSettings(Server.Url(), 60, true));
+  Dir.Write(Deep + "Vintrel.log", "an older line\r\n");
   // As a user starts it there: under Wine, from a Unix shell.
   if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
     ASSERT_TRUE(Vintrel.StartFromUnixShell("TVintrelF", 15000));
@@ -96,16 +97,22 @@ TEST(Files, AFolderWhosePathIsLongerThanMaxPathHoldsSettingsThatAreReadAndWritte
     Vintrel.Start();
   HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
   ASSERT_NE(Window, nullptr);
-  // The probe goes to the address the settings name.
+  // The probe goes to the address the settings name, and its line joins the
+  // kept log.
   ASSERT_TRUE(Server.WaitForRequests(1, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 2; }, 10000));
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));
   EXPECT_EQ(Vintrel.ExitCode(), 0u);
   // And the end wrote them back: the sound files it had no keys for are there.
   const std::string Ini = Dir.Read(Deep + "Vintrel.ini");
   for (const char* Line : {"[config]\r\nurl=", "interval=60\r\n", "connect.wav=connect.wav\r\n",
-                           "disconnect.wav=disconnect.wav\r\n", "store.log=0\r\n"})
+                           "disconnect.wav=disconnect.wav\r\n", "store.log=1\r\n"})
     EXPECT_NE(Ini.find(Line), std::string::npos) << Line << "\n" << Ini;
+  std::vector<std::string> Log = TempDir::Lines(Dir.Read(Deep + "Vintrel.log"));
+  ASSERT_EQ(Log.size(), 2u);
+  EXPECT_EQ(Log[0], "an older line");
+  EXPECT_EQ(Log[1].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[1];
 }
 
 TEST(Files, ASettingsFileHeldByAnotherProgramAtTheStartKeepsWhatItHeldAndTheEndSaysSo) {
