@@ -13,17 +13,6 @@
 
 namespace {
 
-struct THandleCloser {
-  void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using TFileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
-
-TFileHandle OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
-  HANDLE Handle =
-      CreateFileW(LongPathForApi(Path).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
-}
-
 // Everything another program may be doing with the file meanwhile: reading
 // it, writing it, renaming or deleting it.
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -33,7 +22,7 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 // file or folder that is not there gives no handle, and Missing says so:
 // there is nothing to read, which is no failure.
 TFileHandle OpenForReading(const std::wstring& Path, bool& Missing) {
-  TFileHandle File = OpenFile(Path, GENERIC_READ, ShareAll, OPEN_EXISTING);
+  TFileHandle File = OpenFileAnyPath(Path, GENERIC_READ, ShareAll, OPEN_EXISTING);
   const DWORD Error = File ? ERROR_SUCCESS : GetLastError();
   Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
   return File;
@@ -90,7 +79,7 @@ class TNewLogFile {
       : FPath(LongPathForApi(Path)),
         FTemporary(FPath + L"." + WideText(std::to_string(GetCurrentProcessId())) + L".tmp"),
         FError(Format("Cannot create file %s", {AnsiText(Path)})) {
-    FFile = OpenFile(FTemporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    FFile = OpenFileAnyPath(FTemporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!FFile) throw EFCreateError(FError);
     FMade = true;
   }
@@ -120,7 +109,7 @@ class TNewLogFile {
     FFile.reset();
     // Asked first, so that a replace bound to fail is not begun: Wine's
     // leaves an empty file of its own behind in the folder.
-    if (!OpenFile(FPath, DELETE, ShareAll, OPEN_EXISTING) && GetLastError() == ERROR_SHARING_VIOLATION)
+    if (!OpenFileAnyPath(FPath, DELETE, ShareAll, OPEN_EXISTING) && GetLastError() == ERROR_SHARING_VIOLATION)
       throw EFCreateError(FError);
     if (ReplaceFileW(FPath.c_str(), FTemporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
       FMade = false;
@@ -209,7 +198,7 @@ size_t AppendLogLines(const std::wstring& Path, std::string_view Lines) {
   if (Lines.empty()) return 0;
   // Appending data only: every write goes to the end of the file, wherever
   // another writer has left it meanwhile.
-  TFileHandle File = OpenFile(Path, GENERIC_READ | FILE_APPEND_DATA, ShareAll, OPEN_ALWAYS);
+  TFileHandle File = OpenFileAnyPath(Path, GENERIC_READ | FILE_APPEND_DATA, ShareAll, OPEN_ALWAYS);
   if (!File) return 0;
   // The file's last line may have no line end (written by hand, or cut by a
   // power loss): the first line appended must not join it.

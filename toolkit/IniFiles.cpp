@@ -10,17 +10,6 @@
 
 namespace {
 
-struct THandleCloser {
-  void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using TOpenFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
-
-TOpenFile OpenFile(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
-  HANDLE Handle =
-      CreateFileW(LongPathForApi(Path).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return TOpenFile(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
-}
-
 const std::string Utf8Mark = "\xEF\xBB\xBF";
 const std::string Utf16LeMark = "\xFF\xFE";
 
@@ -90,8 +79,15 @@ std::wstring LongPathForApi(const std::wstring& Path) {
   return L"\\\\?\\" + Full;
 }
 
+TFileHandle OpenFileAnyPath(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
+  HANDLE Handle =
+      CreateFileW(LongPathForApi(Path).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
+}
+
 TIniFile::TIniFile(std::wstring Path) : FPath(std::move(Path)) {
-  TOpenFile File = OpenFile(FPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  TFileHandle File =
+      OpenFileAnyPath(FPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
   if (!File) {
     const DWORD Error = GetLastError();
     FReadable = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
@@ -237,7 +233,7 @@ bool TIniFile::Save() const {
   for (const TLine& Line : FLines) Bytes += Line.Bytes + Line.End;
   // Opened, not created anew: the file keeps its attributes and its
   // permissions, and one that is read-only or held refuses the write.
-  TOpenFile File = OpenFile(FPath, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
+  TFileHandle File = OpenFileAnyPath(FPath, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
   if (!File) return false;
   DWORD Written = 0;
   return WriteFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&

@@ -11,8 +11,12 @@
 // the lines no write touched keep their bytes, line ends included, and a
 // file in the code page stays in it.
 
+#include <windows.h>
+
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 // How a text file is encoded: by its byte-order mark; without one, UTF-8 when
@@ -24,6 +28,15 @@ enum class TTextEncoding { Ansi, Utf8, Utf8Bom, Utf16Le };
 // MAX_PATH unless the path carries the "\\?\" prefix (or the user enabled long
 // paths for the whole system); a shorter or relative path is left as it is.
 std::wstring LongPathForApi(const std::wstring& Path);
+
+struct TFileHandleCloser {
+  void operator()(HANDLE Handle) const { CloseHandle(Handle); }
+};
+// An open file, closed when it goes.
+using TFileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, TFileHandleCloser>;
+// Opens a file with CreateFileW at any length of path; no handle when it
+// cannot (GetLastError says why).
+TFileHandle OpenFileAnyPath(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition);
 
 class TIniFile {
  public:
