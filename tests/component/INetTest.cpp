@@ -315,9 +315,11 @@ TEST_F(ProbeTest, StopAndStartPressedAgainAndAgainAgainstASilentServerKeepAtMost
     Most = std::max(Most, Threads() - Before);
     Probe->Stop();
   }
-  // Each worker holds a request, and the server a thread for it.
+  // Each worker holds a request, and the server a thread for it (the system
+  // may start a pool thread of its own meanwhile); without the bound, 50 and
+  // 100.
   EXPECT_LE(Server.HungCount(), 2u);
-  EXPECT_LE(Most, 4u);
+  EXPECT_LE(Most, 6u);
   RecordProperty("MostThreadsAdded", static_cast<int>(Most));
   EXPECT_EQ(Probe->LetGo(), 2u);
   // A third worker waits until one of those two has ended, then probes.
