@@ -238,7 +238,16 @@ TEST(Monitoring, AKeptLogOfYearsDelaysNeitherTheFirstProbeNorTheWindowAndIsWritt
     SCOPED_TRACE(WithLog ? "1000000 lines" : "no log");
     TempDir Dir;
     Dir.Write("Vintrel.ini", "[config]\r\nurl=" + Server.Url() + "\r\ninterval=60\r\n[log]\r\nstore.log=1\r\n");
-    if (WithLog) Dir.Write("Vintrel.log", Kept);
+    if (WithLog) {
+      // On the disk, as a log of years is: 60 MB just written and still in
+      // the cache would go out with the first line the run writes through.
+      Dir.Write("Vintrel.log", Kept);
+      HANDLE Log = CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               0, nullptr);
+      ASSERT_NE(Log, INVALID_HANDLE_VALUE);
+      EXPECT_TRUE(FlushFileBuffers(Log));
+      CloseHandle(Log);
+    }
     const size_t Seen = Server.RequestCount();
     Program Vintrel(Dir.Path());
     HWND Window = nullptr;
