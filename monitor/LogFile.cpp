@@ -1,7 +1,7 @@
 #include "monitor/LogFile.h"
 
 #include "toolkit/Exceptions.h"
-#include "toolkit/IniFiles.h"
+#include "toolkit/Files.h"
 #include "toolkit/TextUtils.h"
 
 #include <windows.h>
@@ -69,70 +69,6 @@ LONGLONG TailStart(HANDLE File, LONGLONG Size, size_t Lines, std::vector<char>& 
   return Floor;  // fewer lines than asked for: all of them, as far as the bound
 }
 
-// A new file beside the log, named after it and this process (two copies
-// ending at the same moment never share one), at any length of path. It
-// takes the log's place once complete and flushed, and is removed if it
-// never does: a crash or a full disk midway leaves the old log whole.
-class TNewLogFile {
- public:
-  explicit TNewLogFile(const std::wstring& Path)
-      : FPath(LongPathForApi(Path)),
-        FTemporary(FPath + L"." + WideText(std::to_string(GetCurrentProcessId())) + L".tmp"),
-        FError(Format("Cannot create file %s", {AnsiText(Path)})) {
-    FFile = OpenFileAnyPath(FTemporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
-    if (!FFile) throw EFCreateError(FError);
-    FMade = true;
-  }
-  TNewLogFile(const TNewLogFile&) = delete;
-  TNewLogFile& operator=(const TNewLogFile&) = delete;
-  ~TNewLogFile() {
-    FFile.reset();
-    if (FMade) DeleteFileW(FTemporary.c_str());
-  }
-
-  void Write(std::string_view Text) {
-    // WriteFile takes at most 4 GB at a time.
-    while (!Text.empty()) {
-      const DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Text.size(), 1u << 30));
-      DWORD Done = 0;
-      if (!WriteFile(FFile.get(), Text.data(), Chunk, &Done, nullptr) || Done != Chunk) throw EFCreateError(FError);
-      Text.remove_prefix(Chunk);
-    }
-  }
-
-  // ReplaceFileW gives the new file the old one's attributes and
-  // permissions, where a rename would give it those of a new file. It is
-  // refused while another program holds the log open without sharing its
-  // deletion; the old log then stays as it was.
-  void Replace() {
-    if (!FlushFileBuffers(FFile.get())) throw EFCreateError(FError);
-    FFile.reset();
-    // Asked first, so that a replace bound to fail is not begun: Wine's
-    // leaves an empty file of its own behind in the folder.
-    if (!OpenFileAnyPath(FPath, DELETE, ShareAll, OPEN_EXISTING) && GetLastError() == ERROR_SHARING_VIOLATION)
-      throw EFCreateError(FError);
-    if (ReplaceFileW(FPath.c_str(), FTemporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-      FMade = false;
-      return;
-    }
-    // The old log is still there: it stays, and the new file goes.
-    if (GetFileAttributesW(FPath.c_str()) != INVALID_FILE_ATTRIBUTES) throw EFCreateError(FError);
-    // No log there: none yet, deleted meanwhile, or removed by a replace
-    // that then could not move the new file in (ReplaceFileW may leave it
-    // so). The new file holds all of it: it becomes the log, or else stays
-    // beside it under its own name.
-    FMade = false;
-    if (!MoveFileExW(FTemporary.c_str(), FPath.c_str(), MOVEFILE_WRITE_THROUGH)) throw EFCreateError(FError);
-  }
-
- private:
-  const std::wstring FPath;
-  const std::wstring FTemporary;
-  const std::string FError;
-  TFileHandle FFile;
-  bool FMade = false;  // the temporary file is there, ours to remove
-};
-
 }  // namespace
 
 void AppendLogText(std::string& Log, std::string_view Piece, bool& AfterCR) {
@@ -194,60 +130,54 @@ std::string ReadLogTail(const std::wstring& Path, size_t Lines, size_t ChunkSize
   return Tail;
 }
 
-size_t AppendLogLines(const std::wstring& Path, std::string_view Lines) {
-  if (Lines.empty()) return 0;
-  // Appending data only: every write goes to the end of the file, wherever
-  // another writer has left it meanwhile.
-  TFileHandle File = OpenFileAnyPath(Path, GENERIC_READ | FILE_APPEND_DATA, ShareAll, OPEN_ALWAYS);
-  if (!File) return 0;
-  // The file's last line may have no line end (written by hand, or cut by a
-  // power loss): the first line appended must not join it.
-  LARGE_INTEGER Size;
-  char Last = '\n';
-  if (!GetFileSizeEx(File.get(), &Size) || (Size.QuadPart > 0 && !ReadAt(File.get(), Size.QuadPart - 1, &Last, 1)))
-    return 0;
-  std::string Text;
-  if (Last != '\n' && Last != '\r') Text = "\r\n";
-  Text.append(Lines);
-  LARGE_INTEGER End = {};
-  DWORD Done = 0;
-  if (!SetFilePointerEx(File.get(), End, nullptr, FILE_END)) return 0;
-  WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Done, nullptr);
-  // On the disk, not in a cache, before the line counts as kept.
-  FlushFileBuffers(File.get());
-  // What a full disk let through is in the file: it is not written twice.
-  const size_t Ending = Text.size() - Lines.size();
-  return Done > Ending ? Done - Ending : 0;
+std::string ReadAsideLines(const std::wstring& Path) {
+  bool Missing = false;
+  TFileHandle File = OpenForReading(Path, Missing);
+  std::string Lines;
+  if (!File) return Lines;
+  std::vector<char> Buffer(LogChunkSize);
+  for (;;) {
+    DWORD Read = 0;
+    // Half of them would be joined, and the file then removed: all or none.
+    if (!ReadFile(File.get(), Buffer.data(), static_cast<DWORD>(Buffer.size()), &Read, nullptr)) return std::string();
+    if (Read == 0) break;
+    Lines.append(Buffer.data(), Read);
+  }
+  if (!Lines.empty() && Lines.back() != '\n') Lines += "\r\n";
+  return Lines;
 }
 
-void WriteLogFile(const std::wstring& Path, std::string_view Added, size_t ChunkSize) {
+bool RewriteLogFile(const std::wstring& Path, std::string_view Added, DWORD& Error, size_t ChunkSize) {
   // The log as it is now comes first: if it cannot be read, nothing replaces
   // it.
   bool Missing = false;
   TFileHandle Old = OpenForReading(Path, Missing);
-  if (!Old && !Missing) throw OpenError(Path);
-  TNewLogFile New(Path);
-  bool Ended = true;  // an empty log needs no line end
+  if (!Old && !Missing) {
+    Error = GetLastError();
+    return false;
+  }
+  TFileReplacement New(Path);
+  char Last = '\n';                              // an empty log needs no line end
+  bool Written = New.Write(std::string_view());  // false, with the reason, when it could not be made
   if (Old) {
     std::vector<char> Buffer(ChunkSize);
-    std::string Text;
-    bool AfterCR = false;
     for (;;) {
       DWORD Read = 0;
-      if (!ReadFile(Old.get(), Buffer.data(), static_cast<DWORD>(ChunkSize), &Read, nullptr)) throw OpenError(Path);
+      if (!ReadFile(Old.get(), Buffer.data(), static_cast<DWORD>(ChunkSize), &Read, nullptr)) {
+        Error = GetLastError();
+        return false;
+      }
       if (Read == 0) break;
-      Text.clear();
-      AppendLogText(Text, std::string_view(Buffer.data(), Read), AfterCR);
-      New.Write(Text);
-      // Made text ends a line only with CR LF; the LF of a CR LF split
-      // between two pieces adds nothing.
-      if (!Text.empty()) Ended = Text.back() == '\n';
+      Written = Written && New.Write(std::string_view(Buffer.data(), Read));
+      if (!Written) break;
+      Last = Buffer[Read - 1];
     }
     // A file open without shared deletion cannot be replaced: the old log is
     // closed first.
     Old.reset();
   }
-  if (!Ended) New.Write("\r\n");
-  New.Write(Added);
-  New.Replace();
+  if (Written && Last != '\n' && Last != '\r') Written = New.Write("\r\n");
+  if (Written && New.Write(Added) && New.Commit()) return true;
+  Error = GetLastError();
+  return false;
 }

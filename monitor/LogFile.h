@@ -1,13 +1,17 @@
 #pragma once
 // The log file "Vintrel.log": one line per change of state, lines ending in
 // CR LF. A run reads only its newest lines, from the end of the file, and
-// appends each line it keeps as it is logged, written through to the disk:
-// the start, the run's memory and the end cost the same however long the log
-// has grown, and a crash, a kill or a power cut loses no kept line. Where a
-// line cannot be appended, the end of the run copies the file on disk into a
-// new one with the lines after it, which then takes the old one's place. And
-// the one way both files tell "not there" from "there but unreadable". Paths
-// are UTF-16, so any folder name serves; the files' text stays 8-bit.
+// appends each line it keeps as it is logged, whole, written through to the
+// disk (monitor/LogWriter, on a thread of its own): the start, the run's
+// memory and the end cost the same however long the log has grown, and a
+// crash, a kill or a power cut loses no kept line. Where lines cannot be
+// appended because another program holds the log, the end of the run can
+// put the log, byte for byte, and the lines after it in a new file that
+// takes its place. And the one way both files tell "not there" from "there
+// but unreadable". Paths are UTF-16, so any folder name serves; the files'
+// text stays 8-bit.
+
+#include <windows.h>
 
 #include <cstddef>
 #include <string>
@@ -35,19 +39,15 @@ std::string ReadLogTail(const std::wstring& Path, std::size_t Lines, std::size_t
 // reading, a folder, or barred to this user. A file or folder that is not
 // there is not unreadable: there is nothing to read.
 bool UnreadableFile(const std::wstring& Path);
-// Appends Lines (whole lines, each ending in CR LF) to the log file and
-// writes them through to the disk, after a CR LF when the file's last line
-// has no line end; a missing file is made. Shares reading, writing and
-// deletion, so a program that follows the log, or holds it open as a sync or
-// backup tool does, neither stops it nor is stopped. Returns how many bytes
-// of Lines are in the file now: all of them, or none when the file could not
-// be opened or written. Raises nothing.
-std::size_t AppendLogLines(const std::wstring& Path, std::string_view Lines);
-// Replaces the log file by a complete new one: the log file as it is now,
-// made as AppendLogText makes it in pieces of ChunkSize bytes and its last
-// line ended, then Added. A missing file is an empty log. The new file takes
-// the old one's place with ReplaceFileW, so the log keeps its attributes and
-// permissions. A log that cannot be read raises EFOpenError "Cannot open file
-// <path>", one that cannot be replaced EFCreateError "Cannot create file
-// <path>"; either way nothing on disk is lost.
-void WriteLogFile(const std::wstring& Path, std::string_view Added, std::size_t ChunkSize = LogChunkSize);
+// The lines kept beside the log by a run whose log refused them, as the file
+// holds them, ending with a line end; nothing when there is no such file or
+// it cannot be read (it then waits for the next start).
+std::string ReadAsideLines(const std::wstring& Path);
+// Replaces the log file by a complete new one: the log file's bytes exactly
+// as they are now, a CR LF when its last line has no line end, then Added
+// (toolkit/Files: nothing changes on disk unless the whole new file takes the
+// old one's place, and nothing is left behind). A missing file is an empty
+// log. False, with Error saying why, when the log could not be read or
+// replaced.
+bool RewriteLogFile(const std::wstring& Path, std::string_view Added, DWORD& Error,
+                    std::size_t ChunkSize = LogChunkSize);

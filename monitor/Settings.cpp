@@ -5,6 +5,8 @@
 // logged (the log file itself: monitor/LogFile).
 
 #include "monitor/LogFile.h"
+#include "monitor/LogWriter.h"
+#include "toolkit/Files.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/IniFiles.h"
 #include "toolkit/Platform.h"
@@ -22,11 +24,31 @@ namespace {
 constexpr const wchar_t* SettingsFileName = L"Vintrel.ini";
 constexpr const wchar_t* LogFileName = L"Vintrel.log";
 
+constexpr const wchar_t* AsideFileName = L"Vintrel.unkept.log";
+
+// How long the end of a run waits for the log's writer: at Close, and at the
+// end of a session, which Windows gives a program without a visible window
+// about 5 seconds before it ends it.
+constexpr DWORD CloseWaitMs = 5000;
+constexpr DWORD SessionEndWaitMs = 2000;
+
 // ---- settings ----
 
 // The settings file in the encoding it came in (toolkit/IniFiles): the window
-// shows its text in the code page, and a text value the user did not change
-// goes back as the file held it.
+// shows its text in the code page, and a value the user did not change keeps
+// the file's own spelling.
+
+struct TSettingName {
+  const char* Section;
+  const char* Key;
+  bool Integer;
+};
+// In the order a new file holds them.
+constexpr TSettingName SettingNames[TVintrelF::SettingCount] = {
+    {"config", "url", false},           {"config", "interval", true},    {"config", "timeout", true},
+    {"sound", "connect.sound", false},  {"sound", "connect.wav", false}, {"sound", "disconnect.sound", false},
+    {"sound", "disconnect.wav", false}, {"log", "store.log", false},
+};
 
 // A value that is no integer text gives the default.
 std::int32_t ReadInteger(const TIniFile& Ini, const char* Section, const char* Key, std::int32_t Default) {
@@ -46,76 +68,87 @@ EIniFileException WriteError(const std::wstring& Path) {
   return EIniFileException(Format("Unable to write to %s", {AnsiText(Path)}));
 }
 
-// Each write reaches the file at once; a new section goes to the end of the
-// file, a new key to the end of its section. A value too long for one line is
-// not written at all, so the file keeps the value it held.
-void WriteWide(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key,
-               const std::wstring& Value) {
-  if (std::strlen(Key) + 1 + Value.size() > MaxProfileLine || !Ini.WriteString(WideText(Section), WideText(Key), Value))
-    throw WriteError(Path);
-}
-
-void WriteString(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key,
-                 const std::string& Value) {
-  WriteWide(Ini, Path, Section, Key, WideText(Value));
-}
-
-// A text that is no number is not written: the key keeps the value the file
-// holds, its error joins Errors, and the keys after it still go in, so a typo
-// in one field costs nothing else the user set during the run.
-void WriteInteger(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key,
-                  const std::string& Text, std::vector<std::exception_ptr>& Errors) {
-  std::int32_t Value = 0;
-  try {
-    Value = StrToInt(Text);
-  } catch (const EConvertError&) {
-    Errors.push_back(std::current_exception());
-    return;
+// What the window shows for a setting, as the file spells a new value.
+std::string ShownSetting(const TVintrelF& Form, size_t Index) {
+  auto Bool = [](const TCheckBox* Box) { return std::string(Box->Checked() ? "1" : "0"); };
+  switch (Index) {
+    case 0:
+      return Form.editURL->Text();
+    case 1:
+      return Form.editInterval->Text();
+    case 2:
+      return Form.editTimeOut->Text();
+    case 3:
+      return Bool(Form.cbSndConnect);
+    case 4:
+      return Form.editSndConnect->Text();
+    case 5:
+      return Bool(Form.cbSndDisconnect);
+    case 6:
+      return Form.editSndDisconnect->Text();
+    default:
+      return Bool(Form.cbSaveLog);
   }
-  WriteString(Ini, Path, Section, Key, std::to_string(Value));
-}
-
-void WriteBool(TIniFile& Ini, const std::wstring& Path, const char* Section, const char* Key, bool Value) {
-  WriteString(Ini, Path, Section, Key, Value ? "1" : "0");
 }
 
 // ---- log ----
 
 std::wstring LogPath() { return ExeDirectory() + LogFileName; }
+std::wstring AsidePath() { return ExeDirectory() + AsideFileName; }
+
+// What the end of the run could not do with the log's lines, in plain words.
+std::string LogEndMessage(const TLogEnd& End) {
+  const std::string Log = AnsiText(LogPath()), Aside = AnsiText(AsidePath());
+  switch (End.Kind) {
+    case TLogEnd::KeptAside:
+      return Format(
+          "Cannot write to %s: %s. The lines it could not take are kept in %s, and go into it as soon as "
+          "it can be written again",
+          {Log, SystemErrorText(End.Error), Aside});
+    case TLogEnd::Lost:
+      return Format("Cannot write to %s: %s. The lines it could not take could not be kept in %s either: %s",
+                    {Log, SystemErrorText(End.Error), Aside, SystemErrorText(End.AsideError)});
+    default:
+      return Format(
+          "Cannot write to %s: the disk did not answer within %s seconds, and the lines it had not taken "
+          "may be lost",
+          {Log, std::to_string(CloseWaitMs / 1000)});
+  }
+}
 
 }  // namespace
 
 void TVintrelF::KeepLogLine(const std::string& Line) {
   FLogUnkept += Line;
   FLogUnkept += "\r\n";
-  if (cbSaveLog->Checked()) KeepUnkeptLines();
+  if (cbSaveLog->Checked()) HandOverLines();
 }
 
-bool TVintrelF::KeepUnkeptLines() {
-  FLogUnkept.erase(0, AppendLogLines(LogPath(), FLogUnkept));
-  return FLogUnkept.empty();
+void TVintrelF::HandOverLines() {
+  if (FLogWriter && FLogWriter->Add(FLogUnkept)) FLogUnkept.clear();
 }
 
 void TVintrelF::cbSaveLogClick(TObject*) {
   // Ticked during a run: the run's lines so far go to the log now.
-  if (cbSaveLog->Checked()) KeepUnkeptLines();
+  if (cbSaveLog->Checked()) HandOverLines();
 }
 
 void TVintrelF::LoadSettings() {
   const std::wstring Path = ExeDirectory() + SettingsFileName;
+  // What a crash left beside the files while it replaced one.
+  RemoveLeftReplacements(Path);
+  RemoveLeftReplacements(LogPath());
   // A settings file that is there but cannot be read (another program holds
-  // it open and shares no reading) reads as the defaults. Written back at the
-  // end, those defaults would
-  // replace what the user set: such a file is not written. It is looked at
-  // before and after the reads, so a file taken in between counts too.
+  // it open and shares no reading), or is no text, reads as the defaults.
+  // Written back at the end, those defaults would replace what the user set:
+  // such a file is not written. It is looked at before and after the reads,
+  // so a file taken in between counts too.
   FSettingsUnread = UnreadableFile(Path);
   const TIniFile Ini(Path);
+  FSettingsUnread = FSettingsUnread || !Ini.Readable();
   // A text value as the file holds it, kept for the end of the run.
   auto ReadText = [&](const char* Section, const char* Key, const std::string& Default) {
-    std::wstring Value = Ini.ReadString(WideText(Section), WideText(Key), WideText(Default));
-    std::string Shown = AnsiText(Value);
-    FSettingsTexts[Key] = std::move(Value);
-    return Shown;
+    return AnsiText(Ini.ReadString(WideText(Section), WideText(Key), WideText(Default)));
   };
   editURL->SetText(ReadText("config", "url", ProductURL));
   // An interval the timer cannot count reads as the default, as letters do.
@@ -126,12 +159,20 @@ void TVintrelF::LoadSettings() {
   cbSndDisconnect->SetChecked(ReadBool(Ini, "sound", "disconnect.sound", true));
   editSndDisconnect->SetText(ReadText("sound", "disconnect.wav", "disconnect.wav"));
   cbSaveLog->SetChecked(ReadBool(Ini, "log", "store.log", false));
+  for (size_t I = 0; I < SettingCount; ++I)
+    FSettingsRead[I] = {ShownSetting(*this, I),
+                        Ini.HasKey(WideText(SettingNames[I].Section), WideText(SettingNames[I].Key))};
   FSettingsUnread = FSettingsUnread || UnreadableFile(Path);
   // Said now, not only when the end cannot write the file: the run goes on
   // (monitoring starts), and the box waits for the event loop.
   if (FSettingsUnread)
     Application->QueueException(std::make_exception_ptr(
         EIniFileException(Format("Unable to read %s: the default settings are in use", {AnsiText(Path)}))));
+
+  // Lines an earlier run could not put in the log go into it first.
+  FLogWriter = std::make_unique<TLogWriter>(LogPath(), AsidePath());
+  const std::string Aside = ReadAsideLines(AsidePath());
+  FLogWriter->JoinAside(Aside);
 
   // A log not kept is not read at all; keeping ticked during the run puts
   // this run's lines after it.
@@ -140,6 +181,8 @@ void TVintrelF::LoadSettings() {
     // its size, and so would reading it: the view gets the newest lines, read
     // from the end of the file, and the older ones stay on disk.
     memoLog->SetText(ReadLogTail(LogPath(), LogViewLines));
+    for (size_t Start = 0, End; (End = Aside.find("\r\n", Start)) != std::string::npos; Start = End + 2)
+      memoLog->AddLine(Aside.substr(Start, End - Start));
   } else {
     memoLog->Clear();
   }
@@ -147,49 +190,58 @@ void TVintrelF::LoadSettings() {
 
 void TVintrelF::SaveSettings() {
   const std::wstring Path = ExeDirectory() + SettingsFileName;
-  auto WriteLog = [this] {
-    // The kept lines are in the file already. Lines that could not be
-    // appended (the log was held without write sharing, or its folder was
-    // gone) are tried once more, then put after the log in a new file that
-    // takes its place: the log as it is at the end, edited by hand or not.
-    if (KeepUnkeptLines()) return;
-    WriteLogFile(LogPath(), FLogUnkept);
-    FLogUnkept.clear();
-  };
   // The settings' errors in the order they happened, each shown once: the
   // last ends the handler, the ones before it are shown on the way.
   std::vector<std::exception_ptr> Errors;
   try {
     if (FSettingsUnread) throw WriteError(Path);
+    // Read again: hand edits made during the run stay.
     TIniFile Ini(Path);
-    // A field that still shows what the file held writes back what it held.
-    auto WriteText = [&](const char* Section, const char* Key, const std::string& Shown) {
-      auto Read = FSettingsTexts.find(Key);
-      if (Read != FSettingsTexts.end() && AnsiText(Read->second) == Shown)
-        WriteWide(Ini, Path, Section, Key, Read->second);
-      else
-        WriteString(Ini, Path, Section, Key, Shown);
-    };
-    WriteText("config", "url", editURL->Text());
-    WriteInteger(Ini, Path, "config", "interval", editInterval->Text(), Errors);
-    WriteInteger(Ini, Path, "config", "timeout", editTimeOut->Text(), Errors);
-    WriteBool(Ini, Path, "sound", "connect.sound", cbSndConnect->Checked());
-    WriteText("sound", "connect.wav", editSndConnect->Text());
-    WriteBool(Ini, Path, "sound", "disconnect.sound", cbSndDisconnect->Checked());
-    WriteText("sound", "disconnect.wav", editSndDisconnect->Text());
-    WriteBool(Ini, Path, "log", "store.log", cbSaveLog->Checked());
+    bool TooLong = false;
+    for (size_t I = 0; I < SettingCount; ++I) {
+      const TSettingName& Name = SettingNames[I];
+      const std::wstring Section = WideText(Name.Section), Key = WideText(Name.Key);
+      const std::string Shown = ShownSetting(*this, I);
+      // A value the user left as it was keeps the file's own spelling
+      // (blanks, quotes, "$1E"), characters the code page lacks included.
+      if (FSettingsRead[I].InFile && Shown == FSettingsRead[I].Shown && Ini.HasKey(Section, Key)) continue;
+      std::string Value = Shown;
+      if (Name.Integer) {
+        // A text that is no number is not written: the key keeps the value
+        // the file holds, and a typo in one field costs nothing else the
+        // user set during the run.
+        try {
+          Value = std::to_string(StrToInt(Shown));
+        } catch (const EConvertError&) {
+          Errors.push_back(std::current_exception());
+          continue;
+        }
+      }
+      // A value too long for one line is not written at all, so the file
+      // keeps the value it held.
+      if (std::strlen(Name.Key) + 1 + Value.size() > MaxProfileLine) {
+        TooLong = true;
+        continue;
+      }
+      Ini.WriteString(Section, Key, WideText(Value));
+    }
+    // One new file, swapped in whole: a full disk or a kill midway leaves
+    // the old one exactly as it was.
+    if (!Ini.UpdateFile() || TooLong) throw WriteError(Path);
   } catch (...) {
-    // A key that cannot be written stops the keys after it.
     Errors.push_back(std::current_exception());
   }
   // A settings file that cannot be written must not cost the run's log: it
   // is written all the same, and its own error is shown ahead of theirs.
-  if (cbSaveLog->Checked()) {
-    try {
-      WriteLog();
-    } catch (...) {
-      if (Errors.empty()) throw;
-      Application->HandleException(std::current_exception());
+  if (FLogWriter) {
+    const bool SessionEnding = Application->SessionEnding();
+    // The lines the writer's queue had no room for are the last ones.
+    const TLogEnd End = FLogWriter->Finish(cbSaveLog->Checked() ? std::string_view(FLogUnkept) : std::string_view(),
+                                           SessionEnding ? SessionEndWaitMs : CloseWaitMs, !SessionEnding);
+    if (End.Kind != TLogEnd::AllKept) {
+      const std::exception_ptr LogError = std::make_exception_ptr(EFCreateError(LogEndMessage(End)));
+      if (Errors.empty()) std::rethrow_exception(LogError);
+      Application->HandleException(LogError);
     }
   }
   if (Errors.empty()) return;

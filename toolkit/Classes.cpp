@@ -25,7 +25,7 @@ void TComponent::RemoveComponent(TComponent* Component) {
 }
 
 void TComponent::BeginDestruction() {
-  if (FDestroying) return;
+  if (FToldDestroying) return;
   // The whole tree stops raising events before the first component is told:
   // telling one may handle messages (the shell's icon removal does), and
   // none may then reach a component that is not told yet.

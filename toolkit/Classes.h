@@ -67,9 +67,13 @@ class TComponent : public TObject {
   // taken apart.
   bool Destroying() const { return FDestroying; }
   // Destruction begins: this component and everything it owns stop raising
-  // events, before the owner's destroy handler runs and before any of them is
-  // freed. Runs once.
+  // events, and each is told (DestructionBegun), before any of them is freed.
+  // Runs once.
   void BeginDestruction();
+  // The first half of it alone: no event is raised any more, but nothing is
+  // told yet (a form's destroy handler runs in between, while its tray icon
+  // is still there).
+  void StopEvents() { MarkDestroying(); }
 
   // While the stored properties of a layout are being applied.
   bool Loading() const { return FLoading; }

@@ -288,13 +288,17 @@ void TCustomForm::BeforeDestruction() {
   if (Destroying()) return;
   // From here on no event of the form's components reaches the form: a late
   // worker completion or timer tick would find it half taken apart.
-  BeginDestruction();
+  StopEvents();
   try {
     OnDestroy(this);
   } catch (...) {
     if (!Host()) throw;
     Host()->ShowFormError(std::current_exception());
   }
+  // Only then are the components told, and the tray icon leaves: the files
+  // are written first, since removing the icon is a call into the shell's
+  // process, which at the end of a session may answer late or not at all.
+  BeginDestruction();
 }
 
 void TCustomForm::WndProc(TMessage& Message) {

@@ -12,6 +12,7 @@ namespace {
 
 const std::string Utf8Mark = "\xEF\xBB\xBF";
 const std::string Utf16LeMark = "\xFF\xFE";
+const std::string Utf16BeMark = "\xFE\xFF";
 
 // Without a mark, Notepad takes bytes that are valid UTF-8, some of them not
 // ASCII, for UTF-8; ASCII alone reads the same either way.
@@ -22,14 +23,35 @@ bool LooksLikeUtf8(const std::string& Bytes) {
                                      nullptr, 0) > 0;
 }
 
-std::string ToBytes(std::wstring_view Units) {
+// Where a file without a mark has zero bytes, it is UTF-16 if they stand
+// where ASCII characters put them, the high byte of each unit: at odd
+// offsets for little-endian, at even ones for big-endian. An 8-bit text has
+// none at all.
+bool ZeroBytesSay(const std::string& Bytes, TTextEncoding& Encoding) {
+  size_t Even = 0, Odd = 0;
+  for (size_t I = 0; I < Bytes.size(); ++I)
+    if (Bytes[I] == '\0') ++(I % 2 == 0 ? Even : Odd);
+  if (Even + Odd == 0) return false;
+  Encoding = Odd > Even ? TTextEncoding::Utf16Le : TTextEncoding::Utf16Be;
+  return true;
+}
+
+std::string ToBytes(std::wstring_view Units, bool BigEndian) {
   std::string Bytes;
   Bytes.reserve(Units.size() * 2);
   for (wchar_t U : Units) {
-    Bytes += static_cast<char>(U & 0xFF);
-    Bytes += static_cast<char>((U >> 8) & 0xFF);
+    const char Low = static_cast<char>(U & 0xFF), High = static_cast<char>((U >> 8) & 0xFF);
+    Bytes += BigEndian ? High : Low;
+    Bytes += BigEndian ? Low : High;
   }
   return Bytes;
+}
+
+// Whether text of that encoding leaves a zero byte as it is: only UTF-16
+// puts them in text.
+bool HoldsText(const std::string& Body, TTextEncoding Encoding) {
+  if (Encoding == TTextEncoding::Utf16Le || Encoding == TTextEncoding::Utf16Be) return true;
+  return Body.find('\0') == std::string::npos;
 }
 
 bool Blank(wchar_t C) { return C == L' ' || C == L'\t'; }
@@ -65,26 +87,6 @@ bool KeyLine(std::wstring_view Line, std::wstring_view& Key, std::wstring_view& 
 
 }  // namespace
 
-std::wstring LongPathForApi(const std::wstring& Path) {
-  if (Path.size() < MAX_PATH || Path.rfind(L"\\\\?\\", 0) == 0 || Path.rfind(L"\\\\.\\", 0) == 0) return Path;
-  // The prefix turns off the name's normalising: the path goes in whole
-  // first, with backslashes and no "." or "..".
-  const DWORD Length = GetFullPathNameW(Path.c_str(), 0, nullptr, nullptr);
-  if (Length == 0) return Path;
-  std::wstring Full(Length, L'\0');
-  const DWORD Written = GetFullPathNameW(Path.c_str(), Length, Full.data(), nullptr);
-  if (Written == 0 || Written >= Length) return Path;
-  Full.resize(Written);
-  if (Full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + Full.substr(2);
-  return L"\\\\?\\" + Full;
-}
-
-TFileHandle OpenFileAnyPath(const std::wstring& Path, DWORD Access, DWORD Share, DWORD Disposition) {
-  HANDLE Handle =
-      CreateFileW(LongPathForApi(Path).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return TFileHandle(Handle == INVALID_HANDLE_VALUE ? nullptr : Handle);
-}
-
 TIniFile::TIniFile(std::wstring Path) : FPath(std::move(Path)) {
   TFileHandle File =
       OpenFileAnyPath(FPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
@@ -108,38 +110,27 @@ TIniFile::TIniFile(std::wstring Path) : FPath(std::move(Path)) {
 }
 
 void TIniFile::Parse(const std::string& Bytes) {
-  std::string Body = Bytes;
   if (Bytes.rfind(Utf16LeMark, 0) == 0) {
     FEncoding = TTextEncoding::Utf16Le;
     FMark = Utf16LeMark;
+  } else if (Bytes.rfind(Utf16BeMark, 0) == 0) {
+    FEncoding = TTextEncoding::Utf16Be;
+    FMark = Utf16BeMark;
   } else if (Bytes.rfind(Utf8Mark, 0) == 0) {
     FEncoding = TTextEncoding::Utf8Bom;
     FMark = Utf8Mark;
-  } else {
+  } else if (!ZeroBytesSay(Bytes, FEncoding)) {
     FEncoding = LooksLikeUtf8(Bytes) ? TTextEncoding::Utf8 : TTextEncoding::Ansi;
   }
-  Body.erase(0, FMark.size());
-
-  if (FEncoding == TTextEncoding::Utf16Le) {
-    std::wstring Units(Body.size() / 2, L'\0');
-    for (size_t I = 0; I < Units.size(); ++I)
-      Units[I] = static_cast<wchar_t>(static_cast<unsigned char>(Body[2 * I]) |
-                                      static_cast<unsigned char>(Body[2 * I + 1]) << 8);
-    for (size_t Start = 0; Start < Units.size();) {
-      size_t Feed = Units.find(L'\n', Start);
-      const size_t Stop = Feed == std::wstring::npos ? Units.size() : Feed;
-      const size_t TextEnd = Stop > Start && Units[Stop - 1] == L'\r' ? Stop - 1 : Stop;
-      const std::wstring_view Line(Units.data() + Start, TextEnd - Start);
-      const size_t Next = Feed == std::wstring::npos ? Units.size() : Feed + 1;
-      FLines.push_back(
-          {std::wstring(Line), ToBytes(Line), ToBytes(std::wstring_view(Units.data() + TextEnd, Next - TextEnd))});
-      Start = Next;
-    }
-    // An odd last byte is no character; it stays where it was.
-    if (Body.size() % 2 != 0) {
-      if (FLines.empty()) FLines.push_back({});
-      FLines.back().End += Body.back();
-    }
+  const std::string Body = Bytes.substr(FMark.size());
+  // Zero bytes in 8-bit text are no text: what the file holds is unknown,
+  // and it is never written over.
+  if (!HoldsText(Body, FEncoding)) {
+    FReadable = false;
+    return;
+  }
+  if (FEncoding == TTextEncoding::Utf16Le || FEncoding == TTextEncoding::Utf16Be) {
+    ParseUtf16(Body);
     return;
   }
   // An 8-bit file's lines end at LF bytes: no byte of a multibyte character
@@ -157,8 +148,34 @@ void TIniFile::Parse(const std::string& Bytes) {
   }
 }
 
+void TIniFile::ParseUtf16(const std::string& Body) {
+  const bool BigEndian = FEncoding == TTextEncoding::Utf16Be;
+  std::wstring Units(Body.size() / 2, L'\0');
+  for (size_t I = 0; I < Units.size(); ++I) {
+    const unsigned First = static_cast<unsigned char>(Body[2 * I]),
+                   Second = static_cast<unsigned char>(Body[2 * I + 1]);
+    Units[I] = static_cast<wchar_t>(BigEndian ? First << 8 | Second : Second << 8 | First);
+  }
+  for (size_t Start = 0; Start < Units.size();) {
+    size_t Feed = Units.find(L'\n', Start);
+    const size_t Stop = Feed == std::wstring::npos ? Units.size() : Feed;
+    const size_t TextEnd = Stop > Start && Units[Stop - 1] == L'\r' ? Stop - 1 : Stop;
+    const std::wstring_view Line(Units.data() + Start, TextEnd - Start);
+    const size_t Next = Feed == std::wstring::npos ? Units.size() : Feed + 1;
+    FLines.push_back({std::wstring(Line), ToBytes(Line, BigEndian),
+                      ToBytes(std::wstring_view(Units.data() + TextEnd, Next - TextEnd), BigEndian)});
+    Start = Next;
+  }
+  // An odd last byte is no character; it stays where it was.
+  if (Body.size() % 2 != 0) {
+    if (FLines.empty()) FLines.push_back({});
+    FLines.back().End += Body.back();
+  }
+}
+
 std::string TIniFile::Encode(std::wstring_view Text) const {
-  if (FEncoding == TTextEncoding::Utf16Le) return ToBytes(Text);
+  if (FEncoding == TTextEncoding::Utf16Le || FEncoding == TTextEncoding::Utf16Be)
+    return ToBytes(Text, FEncoding == TTextEncoding::Utf16Be);
   return NarrowText(Text, FEncoding == TTextEncoding::Ansi ? CP_ACP : CP_UTF8);
 }
 
@@ -204,9 +221,11 @@ void TIniFile::InsertLine(size_t Index, std::wstring Text) {
   SetLine(Index, std::move(Text));
 }
 
-bool TIniFile::WriteString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Value) {
-  if (!FReadable) return false;  // what it holds was never read: it is not replaced
-  const std::vector<TLine> Before = FLines;
+bool TIniFile::HasKey(std::wstring_view Section, std::wstring_view Key) const {
+  return FindKey(Section, Key) != std::wstring::npos;
+}
+
+void TIniFile::WriteString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Value) {
   const std::wstring Line = std::wstring(Key) + L"=" + std::wstring(Value);
   std::wstring_view Name, Old;
   if (size_t At = FindKey(Section, Key); At != std::wstring::npos) {
@@ -223,19 +242,19 @@ bool TIniFile::WriteString(std::wstring_view Section, std::wstring_view Key, std
     InsertLine(FLines.size(), L"[" + std::wstring(Section) + L"]");
     InsertLine(FLines.size(), Line);
   }
-  if (Save()) return true;
-  FLines = Before;
-  return false;
+  FChanged = true;
 }
 
-bool TIniFile::Save() const {
+bool TIniFile::UpdateFile() {
+  if (!FReadable) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;  // what it holds was never read: it is not replaced
+  }
+  if (!FChanged) return true;
   std::string Bytes = FMark;
   for (const TLine& Line : FLines) Bytes += Line.Bytes + Line.End;
-  // Opened, not created anew: the file keeps its attributes and its
-  // permissions, and one that is read-only or held refuses the write.
-  TFileHandle File = OpenFileAnyPath(FPath, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
-  if (!File) return false;
-  DWORD Written = 0;
-  return WriteFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
-         Written == Bytes.size() && SetEndOfFile(File.get());
+  TFileReplacement File(FPath);
+  if (!File.Write(Bytes) || !File.Commit()) return false;
+  FChanged = false;
+  return true;
 }

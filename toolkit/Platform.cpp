@@ -24,7 +24,8 @@ TPlatform& Platform() {
       ::OutputDebugStringA, ::InternetOpenA,      ::InternetOpenUrlA, ::InternetCloseHandle,   ::InternetSetOptionA,
       ::GetSystemMetrics,   ::SelectObject,       ::DeleteObject,     ::CreateCompatibleDC,    ::DeleteDC,
       ::CreateSolidBrush,   ::CreatePatternBrush, ::CreatePen,        ::CreateFontIndirectA,   ::CreateCompatibleBitmap,
-      ::CreateBitmap,       ::LoadImageA,         ::DrawTextA,        ::SystemParametersInfoA, RealExePath,
+      ::CreateBitmap,       ::LoadImageA,         ::DrawTextA,        ::SystemParametersInfoA, ::WriteFile,
+      ::ReplaceFileW,       RealExePath,
   };
   return table;
 }

@@ -39,6 +39,12 @@ struct TPlatform {
   // rectangle, flags and colour.
   int(WINAPI* DrawTextA)(HDC, LPCSTR, int, LPRECT, UINT);
   BOOL(WINAPI* SystemParametersInfoA)(UINT, UINT, PVOID, UINT);
+  // The writes and the swap of the settings and the log: a test makes a disk
+  // that fills up part-way or a replace that goes wrong, and the benchmark a
+  // disk that takes seconds. The log's writer thread calls them too; an
+  // entry is swapped only while that thread waits for lines.
+  BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+  BOOL(WINAPI* ReplaceFileW)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID);
   // Full path of the running executable, as the system reports it: in
   // UTF-16, since the folder's name may hold characters the code page lacks.
   std::wstring (*ExePath)();

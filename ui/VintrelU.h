@@ -7,6 +7,7 @@
 #include "controls/ExImage.h"
 #include "controls/ExPanel.h"
 #include "monitor/INet.h"
+#include "monitor/LogWriter.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -19,7 +20,7 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -108,13 +109,14 @@ class TVintrelF : public TCustomForm {
   // Settings and log files (defined with the monitor).
   void LoadSettings();
   void SaveSettings();
-  // A line the run logged: appended to the log file at once while Save Log
-  // is ticked, else kept for the moment it is ticked.
+  // A line the run logged: handed to the log's writer at once while Save
+  // Log is ticked, else kept for the moment it is ticked.
   void KeepLogLine(const std::string& Line);
-  // Appends the run's lines that are not in the log file yet; whether none
-  // is left out.
-  bool KeepUnkeptLines();
   void cbSaveLogClick(TObject* Sender);
+
+  // The settings the file holds: url, interval, timeout, the four sound
+  // keys and store.log.
+  static constexpr size_t SettingCount = 8;
 
   // The user interface.
   void DockToCorner();
@@ -158,17 +160,24 @@ class TVintrelF : public TCustomForm {
   // Clicks the next (or previous) enabled page button, round the end, and
   // puts the focus on the first field of its page.
   void SelectNextPage(bool Forward);
+  // Hands the run's lines that the log's writer has not taken over to it.
+  void HandOverLines();
 
   bool FActive = false;
   TNotifyState FNotifyState = nsDisconnected;
   bool FSettingsUnread = false;  // the settings file was there but could not be read at the start
-  // The text values as the settings file held them at the start, by key. The
-  // fields show them in the code page; one the user left as it was goes back
-  // whole, characters the code page lacks included.
-  std::map<std::string, std::wstring> FSettingsTexts;
-  // The lines this run logged that are not in the log file (yet): Save Log
-  // was not ticked when they were logged, or the file could not take them.
+  // Each setting as the window showed it after the start, and whether the
+  // file had its key. A value the user left as it was is not written back:
+  // the file keeps its own spelling, characters the code page lacks included.
+  struct TSettingRead {
+    std::string Shown;
+    bool InFile = false;
+  };
+  TSettingRead FSettingsRead[SettingCount];
+  // The lines this run logged that the log's writer has not taken: Save Log
+  // was not ticked when they were logged, or its queue was full.
   std::string FLogUnkept;
+  std::unique_ptr<TLogWriter> FLogWriter;  // owned; made at the start
 };
 
 // Intervals in seconds. The system timer counts at most 0x7FFFFFFF ms (a

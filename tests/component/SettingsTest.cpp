@@ -4,6 +4,7 @@
 #include "tests/support/KeptLog.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainWindowFixture.h"
+#include "toolkit/Files.h"
 
 #include <optional>
 #include <sstream>
@@ -30,11 +31,47 @@ class SettingsTest : public vtest::MainWindowFixture {
   static std::vector<std::string> BoxTexts() { return Recorder::BoxTexts(); }
   // A state change as a probe result makes it: one log line.
   void Report(bool Connected) { Form->inetNotifyDownNotification(Form->inetNotify, Connected); }
+  // The box of an end whose log refused its last lines for Why, and where
+  // they went.
+  std::string KeptAsideBox(DWORD Why) const {
+    return "Cannot write to " + Dir.File("Vintrel.log") + ": " + SystemErrorText(Why) +
+           ". The lines it could not take are kept in " + Dir.File("Vintrel.unkept.log") +
+           ", and go into it as soon as it can be written again.";
+  }
+  std::string LostBox(DWORD Why, DWORD AsideWhy) const {
+    return "Cannot write to " + Dir.File("Vintrel.log") + ": " + SystemErrorText(Why) +
+           ". The lines it could not take could not be kept in " + Dir.File("Vintrel.unkept.log") +
+           " either: " + SystemErrorText(AsideWhy) + ".";
+  }
+  // Waits until the log file holds Text: its lines are written by a thread
+  // of their own.
+  bool LogBecomes(const std::string& Text) {
+    return vtest::PumpUntil([&] { return Dir.Read("Vintrel.log") == Text; }, 10000);
+  }
 
   LoopbackServer Server;
 };
 
+// At the tray icon's removal, whether the settings were written by then: the
+// end of a session may not live to see the shell answer.
+struct IconLeaves {
+  static std::string& Settings() {
+    static std::string Path;
+    return Path;
+  }
+  static int& SettingsThere() {
+    static int There = -1;
+    return There;
+  }
+  static BOOL WINAPI Shell_NotifyIconA(DWORD Message, PNOTIFYICONDATAA Data) {
+    if (Message == NIM_DELETE) SettingsThere() = GetFileAttributesA(Settings().c_str()) != INVALID_FILE_ATTRIBUTES;
+    return Recorder::Shell_NotifyIconA(Message, Data);
+  }
+};
+
 TEST_F(SettingsTest, AFirstStartUsesTheDefaultsAndWritesNothingUntilTheEnd) {
+  IconLeaves::Settings() = Dir.File("Vintrel.ini");
+  Platform().Shell_NotifyIconA = IconLeaves::Shell_NotifyIconA;
   CreateWindowAsIs();
   EXPECT_EQ(Form->editURL->Text(), ProductURL);
   EXPECT_EQ(Form->editInterval->Text(), "120");
@@ -47,8 +84,14 @@ TEST_F(SettingsTest, AFirstStartUsesTheDefaultsAndWritesNothingUntilTheEnd) {
   EXPECT_EQ(Form->memoLog->Text(), "");
   EXPECT_TRUE(Form->inetNotify->Probing());  // monitoring has started
   EXPECT_FALSE(Dir.Exists("Vintrel.ini"));
+  // A shutdown that the user or another program cancelled ends nothing.
+  SendMessageA(Application->Handle(), WM_ENDSESSION, FALSE, 0);
+  EXPECT_FALSE(Form->Destroying());
+  EXPECT_TRUE(Form->Active());
+  EXPECT_FALSE(Dir.Exists("Vintrel.ini"));
 
   Destroy();
+  EXPECT_EQ(IconLeaves::SettingsThere(), 1);  // the files first, then the icon
   EXPECT_EQ(IniLines(),
             (std::vector<std::string>{"[config]", "url=http://example.org", "interval=120", "timeout=20", "[sound]",
                                       "connect.sound=1", "connect.wav=connect.wav", "disconnect.sound=1",
@@ -88,6 +131,43 @@ TEST_F(SettingsTest, HandEditedFilesReadRightAndKeepTheirOtherLines) {
   EXPECT_TRUE(Has("INTERVAL=45") || Has("interval=45")) << Ini;
   EXPECT_TRUE(Has("timeout=30")) << Ini;
   EXPECT_EQ(Ini.find("0x3C"), std::string::npos);
+
+  // Values the user leaves as they were keep the file's spelling, blanks,
+  // quotes and all: only the one changed is written.
+  const std::string Spelled =
+      "[config]\r\n  url = \"" + Url() +
+      "\"  \r\ninterval=$1E\r\ntimeout = 020\r\n[sound]\r\nconnect.sound=letters\r\n"
+      "connect.wav='a b.wav'\r\ndisconnect.sound=1\r\ndisconnect.wav=b.wav\r\n[log]\r\nstore.log=0\r\n";
+  WriteIni(Spelled);
+  CreateWindowAsIs();
+  EXPECT_EQ(Form->editURL->Text(), Url());
+  EXPECT_EQ(Form->editInterval->Text(), "30");
+  EXPECT_EQ(Form->editSndConnect->Text(), "a b.wav");
+  Form->cbSndDisconnect->SetChecked(false);
+  Destroy();
+  std::string Expected = Spelled;
+  Expected.replace(Expected.find("disconnect.sound=1"), 18, "disconnect.sound=0");
+  EXPECT_EQ(Dir.Read("Vintrel.ini"), Expected);
+}
+
+TEST_F(SettingsTest, AFullDiskAtTheEndLeavesTheSettingsFileExactlyAsItWas) {
+  // About 4,000 bytes, as a file with notes in it is; the disk takes half of
+  // it before it is full.
+  std::string Ini = "[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n";
+  while (Ini.size() < 4000) Ini += "; a note the user keeps about this setting\r\n";
+  Ini += "[sound]\r\nconnect.wav=mine.wav\r\n[log]\r\nstore.log=0\r\n";
+  WriteIni(Ini);
+  CreateWindowAsIs();
+  Form->ToggleActive();
+  Form->editInterval->SetText("60");
+  vtest::FullDisk::Install(2000);
+  Destroy();
+  EXPECT_GT(vtest::FullDisk::Refused().load(), 0);
+  vtest::FullDisk::Install(-1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
+  EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+  // Nothing of the new file is left beside it.
+  for (const std::string& Name : Dir.Names()) EXPECT_EQ(Name.find(".tmp"), std::string::npos) << Name;
 }
 
 // The encodings Notepad saves in besides the code page: UTF-8 with and without
@@ -197,7 +277,8 @@ TEST_F(SettingsTest, IntervalsTheTimerCannotCountReadAsTheDefault) {
     EXPECT_EQ(Form->editInterval->Text(), "120") << Uncountable;
     EXPECT_EQ(Form->timerNotify->Interval(), 120000u) << Uncountable;
     Destroy();
-    EXPECT_EQ(IniLines().at(2), "interval=120") << Uncountable;
+    // Left as it was in the window, it keeps the file's own value.
+    EXPECT_EQ(IniLines().at(2), std::string("interval=") + Uncountable);
   }
   for (const char* Countable : {"1", "5", "2147483"}) {
     WriteIni("[config]\r\nurl=" + Url() + "\r\ninterval=" + Countable + "\r\n");
@@ -235,11 +316,14 @@ TEST_F(SettingsTest, AValueTooLongForOneProfileLineIsReadButNotWrittenAndTheFile
   WriteIni(Ini);
   CreateWindowAsIs();
   EXPECT_EQ(Form->editSndConnect->Text(), HugeFile);
+  // Left as it was, it is not written at all; changed to another as long,
+  // it cannot be, and the file keeps the one it held.
+  Form->editSndConnect->SetText(HugeFile + "x");
   Destroy();
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
   std::vector<std::string> Lines = IniLines();
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "connect.wav=" + HugeFile), Lines.end());
-  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "interval=120"), Lines.end());  // written before it
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "interval=120"), Lines.end());  // the other keys go in
 }
 
 TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEndsAndKeepsAHandEditMadeDuringARun) {
@@ -250,8 +334,8 @@ TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEndsAndKeepsAHandEditMadeD
   Report(false);
   std::vector<std::string> FirstRun = LogLines();
   ASSERT_EQ(FirstRun.size(), 2u);
-  // Each line is in the file as soon as it is logged: a crash loses none.
-  EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n");
+  // Each line goes to the file as soon as it is logged: a crash loses none.
+  EXPECT_TRUE(LogBecomes(FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n")) << Dir.Read("Vintrel.log");
   Destroy();
   EXPECT_EQ(Dir.Read("Vintrel.log"), FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n");
 
@@ -268,6 +352,7 @@ TEST_F(SettingsTest, AKeptLogGrowsRunByRunWithCrLfLineEndsAndKeepsAHandEditMadeD
   const std::string Edited = FirstRun[1] + "\r\n" + Lines[2] + "\nchecked the cable\n";
   CreateWindowAsIs();
   ASSERT_TRUE(WaitForProbe());
+  ASSERT_TRUE(LogBecomes(FirstRun[0] + "\r\n" + FirstRun[1] + "\r\n" + Lines[2] + "\r\n" + LogLines()[3] + "\r\n"));
   Dir.Write("Vintrel.log", Edited);
   Report(false);
   Lines = LogLines();
@@ -341,7 +426,7 @@ TEST_F(SettingsTest, WithKeepingOffAnExistingLogIsLeftAloneUntilARunTicksIt) {
   ASSERT_TRUE(Form->cbSaveLog->Checked());
   std::vector<std::string> Lines = LogLines();
   ASSERT_EQ(Lines.size(), 1u);
-  EXPECT_EQ(Dir.Read("Vintrel.log"), "an old line\n" + Lines[0] + "\r\n");
+  EXPECT_TRUE(LogBecomes("an old line\n" + Lines[0] + "\r\n")) << Dir.Read("Vintrel.log");
   SendMessageA(Form->cbSaveLog->Handle(), BM_CLICK, 0, 0);
   Report(false);
   ASSERT_EQ(LogLines().size(), 2u);
@@ -416,8 +501,10 @@ TEST_F(SettingsTest, AKeptLogThatIsAFolderStopsTheStartAndStaysAsItIs) {
   ASSERT_TRUE(WaitForProbe());
   EXPECT_EQ(Form->NotifyState(), nsConnected);
   Destroy();
+  // The run's line waits beside it.
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + ".",
-                                                  "Cannot open file " + Dir.File("Vintrel.log") + "."}));
+                                                  KeptAsideBox(ERROR_ACCESS_DENIED)}));
+  EXPECT_TRUE(IsLogLine(vtest::TempDir::Lines(Dir.Read("Vintrel.unkept.log")).back(), "Connected to " + Url()));
   EXPECT_EQ(GetFileAttributesA(Dir.File("Vintrel.log").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   // The settings went in full before the log.
@@ -481,27 +568,132 @@ TEST_F(SettingsTest, FieldsThatAreNoNumberKeepTheirOldValuesAndEverythingElseIsW
   EXPECT_TRUE(IsLogLine(vtest::TempDir::Lines(Dir.Read("Vintrel.log")).at(0), "Stopped"));
 }
 
-TEST_F(SettingsTest, ALogThatCannotBeReplacedLeavesTheOldOneWhole) {
+TEST_F(SettingsTest, ALogHeldShutThroughTheEndKeepsTheRunsLinesBesideItAndTheNextStartJoinsThem) {
   WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
   Dir.Write("Vintrel.log", "old line\r\n");
-  // Held by a program that shares reading only: no line can be appended.
+  // Held by a program that shares reading only, as a backup tool or an
+  // editor that locks does: no line can be appended, nor the log replaced.
   HANDLE Lock =
       CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
   CreateWindowAsIs();
   ASSERT_TRUE(WaitForProbe());
-  ASSERT_EQ(LogLines().size(), 2u);
+  std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 2u);
+  Destroy();
+  // Told once, with the system's reason and where the lines are.
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  const std::string Box = BoxTexts()[0];
+  EXPECT_EQ(Box.rfind("Cannot write to " + Dir.File("Vintrel.log") + ": ", 0), 0u) << Box;
+  EXPECT_EQ(Box, KeptAsideBox(ERROR_SHARING_VIOLATION));
+  CloseHandle(Lock);
+  EXPECT_EQ(Dir.Read("Vintrel.log"), "old line\r\n");
+  EXPECT_EQ(Dir.Read("Vintrel.unkept.log"), Lines[1] + "\r\n");
+  EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"Vintrel.ini", "Vintrel.log", "Vintrel.unkept.log"}));
+
+  // Released: the next start puts them in the log, in order, once, and
+  // shows them; this run's lines follow.
+  Recorder::Boxes().clear();
+  CreateWindowAsIs();
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"old line", Lines[1]}));
+  ASSERT_TRUE(WaitForProbe());
+  Report(false);
+  ASSERT_EQ(LogLines().size(), 4u);
+  const std::string Joined = "old line\r\n" + Lines[1] + "\r\n" + LogLines()[2] + "\r\n" + LogLines()[3] + "\r\n";
+  EXPECT_TRUE(LogBecomes(Joined)) << Dir.Read("Vintrel.log");
+  EXPECT_FALSE(Dir.Exists("Vintrel.unkept.log"));
+  Destroy();
+  EXPECT_EQ(Dir.Read("Vintrel.log"), Joined);
+  EXPECT_TRUE(BoxTexts().empty());
+
+  // Held by one that lets it be replaced though not written: the end puts
+  // the log, byte for byte, and the lines after it in a new one that takes
+  // its place.
+  Dir.Write("Vintrel.log", std::string("a\nb\0", 4));
+  Lock = CreateFileA(Dir.File("Vintrel.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  Lines = LogLines();
   Destroy();
   CloseHandle(Lock);
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + "."});
-  EXPECT_EQ(Dir.Read("Vintrel.log"), "old line\r\n");
-  // The settings went in full before the log; no temporary file stays behind.
-  std::vector<std::string> Lines = IniLines();
-  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
-  WIN32_FIND_DATAA Found;
-  HANDLE Find = FindFirstFileA(Dir.File("*.tmp").c_str(), &Found);
-  EXPECT_EQ(Find, INVALID_HANDLE_VALUE) << Found.cFileName;
-  if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
+  EXPECT_TRUE(BoxTexts().empty()) << BoxTexts()[0];
+  EXPECT_EQ(Dir.Read("Vintrel.log"), std::string("a\nb\0\r\n", 6) + Lines.back() + "\r\n");
+  EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"Vintrel.ini", "Vintrel.log"}));
+}
+
+TEST_F(SettingsTest, OnAFullDiskEveryLineIsWrittenWholeOrNotAtAll) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  Dir.Write("Vintrel.log", "old\r\n");
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  const std::string First = LogLines().at(1);
+  ASSERT_TRUE(LogBecomes("old\r\n" + First + "\r\n"));
+  // The disk fills up part-way through the next line: it is cut back, and
+  // goes again, whole, with the line after it once there is room.
+  vtest::FullDisk::Install(10);
+  Report(false);
+  ASSERT_TRUE(vtest::PumpUntil([] { return vtest::FullDisk::Refused().load() > 0; }, 10000));
+  vtest::FullDisk::Install(-1);
+  Report(true);
+  const std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 4u);
+  EXPECT_TRUE(LogBecomes("old\r\n" + First + "\r\n" + Lines[2] + "\r\n" + Lines[3] + "\r\n"))
+      << Dir.Read("Vintrel.log");
+
+  // Still full at the end: nothing half written, and nowhere to keep them.
+  vtest::FullDisk::Install(0);
+  Report(false);
+  const std::string Before = "old\r\n" + First + "\r\n" + Lines[2] + "\r\n" + Lines[3] + "\r\n";
+  Destroy();
+  vtest::FullDisk::Install(-1);
+  EXPECT_EQ(Dir.Read("Vintrel.log"), Before);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{LostBox(ERROR_DISK_FULL, ERROR_DISK_FULL),
+                                                  "Unable to write to " + Dir.File("Vintrel.ini") + "."}));
+  EXPECT_FALSE(Dir.Exists("Vintrel.unkept.log"));  // not even an empty one
+}
+
+// A disk that holds each write until the test lets it go, as a network share
+// does while the network is away.
+struct HeldDisk {
+  static HANDLE& Release() {
+    static HANDLE Event = nullptr;
+    return Event;
+  }
+  static std::atomic<int>& Entered() {
+    static std::atomic<int> Count{0};
+    return Count;
+  }
+  static BOOL WINAPI WriteFile(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Done, LPOVERLAPPED Overlapped) {
+    ++Entered();
+    WaitForSingleObject(Release(), 30000);
+    return ::WriteFile(File, Data, Size, Done, Overlapped);
+  }
+};
+
+TEST_F(SettingsTest, TheWindowGoesOnWhileTheDiskHoldsALine) {
+  WriteIni("[config]\r\nurl=" + Url() + "\r\n[log]\r\nstore.log=1\r\n");
+  CreateWindowAsIs();
+  ASSERT_TRUE(WaitForProbe());
+  const std::string First = LogLines().at(0) + "\r\n";
+  ASSERT_TRUE(LogBecomes(First));
+  HeldDisk::Release() = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(HeldDisk::Release(), nullptr);
+  HeldDisk::Entered() = 0;
+  Platform().WriteFile = HeldDisk::WriteFile;
+  // Both lines are logged and shown while the disk still holds the first.
+  Report(false);
+  Report(true);
+  ASSERT_TRUE(vtest::PumpUntil([] { return HeldDisk::Entered().load() > 0; }, 10000));
+  const std::vector<std::string> Lines = LogLines();
+  ASSERT_EQ(Lines.size(), 3u);
+  EXPECT_EQ(Form->labelState->Caption(), "Connected to " + Url());
+  EXPECT_EQ(Dir.Read("Vintrel.log"), First);
+  SetEvent(HeldDisk::Release());
+  EXPECT_TRUE(LogBecomes(First + Lines[1] + "\r\n" + Lines[2] + "\r\n")) << Dir.Read("Vintrel.log");
+  Destroy();
+  CloseHandle(HeldDisk::Release());
 }
 
 TEST_F(SettingsTest, KeepingTickedDuringARunLeavesALogThatIsAFolderAsItIs) {
@@ -512,8 +704,8 @@ TEST_F(SettingsTest, KeepingTickedDuringARunLeavesALogThatIsAFolderAsItIs) {
   Form->cbSaveLog->SetChecked(true);
   Report(true);
   Destroy();
-  // The older log the run's lines would go after cannot be read.
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + Dir.File("Vintrel.log") + "."});
+  // The run's lines wait beside it.
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{KeptAsideBox(ERROR_ACCESS_DENIED)});
   EXPECT_EQ(Dir.Read("Vintrel.log\\inside"), "x");
   std::vector<std::string> Lines = IniLines();
   EXPECT_NE(std::find(Lines.begin(), Lines.end(), "store.log=1"), Lines.end());
@@ -526,7 +718,7 @@ TEST_F(SettingsTest, AFolderThatIsGoneLosesNothingSilently) {
   Report(true);
   Destroy();
   // Both failures are shown: the log's, then the settings'.
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cannot create file " + Dir.File("Vintrel.log") + ".",
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{LostBox(ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND),
                                                   "Unable to write to " + Dir.File("Vintrel.ini") + "."}));
 }
 

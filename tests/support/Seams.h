@@ -3,6 +3,7 @@
 
 #include "toolkit/Platform.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,40 @@ struct Recorder {
     Platform().MessageBoxA = MessageBoxA;
     Platform().PlaySoundA = PlaySoundA;
     Platform().Shell_NotifyIconA = Shell_NotifyIconA;
+  }
+};
+
+// A disk with Room bytes left: a write that does not fit puts what fits and
+// fails with ERROR_DISK_FULL, as a full disk or USB stick does. Swapped in
+// for WriteFile; a negative Room is a disk with space to spare.
+struct FullDisk {
+  static std::atomic<long long>& Room() {
+    static std::atomic<long long> Bytes{-1};
+    return Bytes;
+  }
+  // Writes that did not fit.
+  static std::atomic<int>& Refused() {
+    static std::atomic<int> Count{0};
+    return Count;
+  }
+  static BOOL WINAPI WriteFile(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Done, LPOVERLAPPED Overlapped) {
+    const long long Left = Room().load();
+    if (Left < 0 || Size <= Left) {
+      if (Left >= 0) Room() -= Size;
+      return ::WriteFile(File, Data, Size, Done, Overlapped);
+    }
+    DWORD Part = 0;
+    if (Left > 0) ::WriteFile(File, Data, static_cast<DWORD>(Left), &Part, Overlapped);
+    Room() = 0;
+    if (Done) *Done = Part;
+    ++Refused();
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  static void Install(long long Bytes) {
+    Room() = Bytes;
+    Refused() = 0;
+    Platform().WriteFile = WriteFile;
   }
 };
 

@@ -98,6 +98,20 @@ bool TempDir::Exists(const std::string& Name) const {
   return GetFileAttributesW(Utf16(File(Name)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> Found;
+  WIN32_FIND_DATAA Entry;
+  HANDLE Find = FindFirstFileA(File("*").c_str(), &Entry);
+  if (Find == INVALID_HANDLE_VALUE) return Found;
+  do {
+    const std::string Name = Entry.cFileName;
+    if (Name != "." && Name != "..") Found.push_back(Name);
+  } while (FindNextFileA(Find, &Entry));
+  FindClose(Find);
+  std::sort(Found.begin(), Found.end());
+  return Found;
+}
+
 std::string TempDir::MakeFolder(const std::string& Name) const {
   if (!CreateDirectoryW(Utf16(File(Name)).c_str(), nullptr)) throw std::runtime_error("cannot create " + File(Name));
   return File(Name);

@@ -27,6 +27,8 @@ class TempDir {
   void Write(const std::string& Name, const std::string& Content) const;
   std::string Read(const std::string& Name) const;
   bool Exists(const std::string& Name) const;
+  // The names of the files and folders in this one, sorted.
+  std::vector<std::string> Names() const;
   // Makes a folder inside this one (Name ends with a backslash); its path.
   std::string MakeFolder(const std::string& Name) const;
 
