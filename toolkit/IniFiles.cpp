@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -23,15 +24,17 @@ bool LooksLikeUtf8(const std::string& Bytes) {
                                      nullptr, 0) > 0;
 }
 
-// Where a file without a mark has zero bytes, it is UTF-16 if they stand
-// where ASCII characters put them, the high byte of each unit: at odd
-// offsets for little-endian, at even ones for big-endian. An 8-bit text has
-// none at all.
+// A file without a mark is UTF-16 where its zero bytes stand where UTF-16
+// puts them for ASCII text, in the high byte of a unit (at odd offsets for
+// little-endian, at even ones for big-endian): at least one unit in two has
+// one, and few stand in the low byte (a character such as U+5F00 puts one
+// there). An 8-bit text has none.
 bool ZeroBytesSay(const std::string& Bytes, TTextEncoding& Encoding) {
   size_t Even = 0, Odd = 0;
   for (size_t I = 0; I < Bytes.size(); ++I)
     if (Bytes[I] == '\0') ++(I % 2 == 0 ? Even : Odd);
-  if (Even + Odd == 0) return false;
+  const size_t High = std::max(Even, Odd), Low = std::min(Even, Odd);
+  if (High == 0 || Bytes.size() % 2 != 0 || 2 * High < Bytes.size() / 2 || 8 * Low > High) return false;
   Encoding = Odd > Even ? TTextEncoding::Utf16Le : TTextEncoding::Utf16Be;
   return true;
 }

@@ -171,11 +171,17 @@ TEST_F(SettingsTest, AFullDiskAtTheEndLeavesTheSettingsFileExactlyAsItWas) {
 }
 
 // The encodings Notepad saves in besides the code page: UTF-8 with and without
-// its mark, and UTF-16 with its mark.
-std::string Encoded(const std::wstring& Text, bool Utf16) {
-  if (Utf16) {
+// its mark, and UTF-16 little- and big-endian with their marks (and without,
+// as other programs write it).
+enum class Utf { Eight, SixteenLe, SixteenBe };
+
+std::string Encoded(const std::wstring& Text, Utf Form) {
+  if (Form != Utf::Eight) {
     std::string Bytes;
-    for (wchar_t C : Text) Bytes += {static_cast<char>(C & 0xFF), static_cast<char>(C >> 8)};
+    for (wchar_t C : Text) {
+      const char Low = static_cast<char>(C & 0xFF), High = static_cast<char>(C >> 8);
+      Bytes += Form == Utf::SixteenLe ? std::string{Low, High} : std::string{High, Low};
+    }
     return Bytes;
   }
   std::string Bytes(Text.size() * 3, '\0');
@@ -185,12 +191,13 @@ std::string Encoded(const std::wstring& Text, bool Utf16) {
   return Bytes;
 }
 
-std::wstring Decoded(const std::string& Bytes, bool Utf16) {
+std::wstring Decoded(const std::string& Bytes, Utf Form) {
   std::wstring Text;
-  if (Utf16) {
+  if (Form != Utf::Eight) {
+    const size_t Low = Form == Utf::SixteenLe ? 0 : 1;
     for (size_t I = 0; I + 1 < Bytes.size(); I += 2)
-      Text +=
-          static_cast<wchar_t>(static_cast<unsigned char>(Bytes[I]) | static_cast<unsigned char>(Bytes[I + 1]) << 8);
+      Text += static_cast<wchar_t>(static_cast<unsigned char>(Bytes[I + Low]) |
+                                   static_cast<unsigned char>(Bytes[I + 1 - Low]) << 8);
     return Text;
   }
   Text.resize(Bytes.size());
@@ -211,12 +218,14 @@ TEST_F(SettingsTest, Utf8AndUtf16FilesReadAsWrittenAndGoBackInTheirEncodingWithE
   struct Case {
     const char* Name;
     std::string Mark;
-    bool Utf16;
+    Utf Form;
   };
   for (const Case& C :
-       {Case{"UTF-8 with BOM", "\xEF\xBB\xBF", false}, Case{"UTF-8", "", false}, Case{"UTF-16", "\xFF\xFE", true}}) {
+       {Case{"UTF-8 with BOM", "\xEF\xBB\xBF", Utf::Eight}, Case{"UTF-8", "", Utf::Eight},
+        Case{"UTF-16", "\xFF\xFE", Utf::SixteenLe}, Case{"UTF-16 BE", "\xFE\xFF", Utf::SixteenBe},
+        Case{"UTF-16 without its mark", "", Utf::SixteenLe}}) {
     SCOPED_TRACE(C.Name);
-    WriteIni(C.Mark + Encoded(Text, C.Utf16));
+    WriteIni(C.Mark + Encoded(Text, C.Form));
     CreateWindowAsIs();
     EXPECT_EQ(Form->editInterval->Text(), "45");  // the first section is found behind the mark
     EXPECT_FALSE(Form->cbSndConnect->Checked());
@@ -225,7 +234,7 @@ TEST_F(SettingsTest, Utf8AndUtf16FilesReadAsWrittenAndGoBackInTheirEncodingWithE
     Destroy();
     const std::string Ini = Dir.Read("Vintrel.ini");
     ASSERT_EQ(Ini.compare(0, C.Mark.size(), C.Mark), 0);
-    const std::wstring Back = Decoded(Ini.substr(C.Mark.size()), C.Utf16);
+    const std::wstring Back = Decoded(Ini.substr(C.Mark.size()), C.Form);
     EXPECT_EQ(Back.substr(0, Back.find(L"interval=")), L"[config]\r\nurl=" + vtest::Utf16(Url()) + L"\r\n");
     for (const std::wstring& Line :
          {std::wstring(L"\ninterval=50\r\n"), std::wstring(L"\nconnect.wav=C:\\Sons\\\u00e9t\u00e9.wav\r\n"),
@@ -514,18 +523,24 @@ TEST_F(SettingsTest, AKeptLogThatIsAFolderStopsTheStartAndStaysAsItIs) {
 
 TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenOrWasNotReadStaysAsItIsAndStillLeavesTheLog) {
   const std::string Ini = "; mine\r\n[config]\r\nurl=" + Url() + "\r\ninterval=45\r\n";
-  for (bool HeldAtStart : {true, false}) {
-    SCOPED_TRACE(HeldAtStart ? "held open at the start" : "a folder");
+  // Zero bytes where no text has them: what it holds cannot be known.
+  const std::string NoText = std::string("[config]\r\nurl=x\0\0\0\x01\r\n", 21) + Ini;
+  enum { HeldAtStart, AFolder, NoTextAtAll };
+  for (int Case : {HeldAtStart, AFolder, NoTextAtAll}) {
+    SCOPED_TRACE(Case == HeldAtStart ? "held open at the start" : Case == AFolder ? "a folder" : "no text");
     Recorder::Boxes().clear();
     Dir.Write("Vintrel.log", "earlier\r\n");
     std::optional<vtest::HeldFile> Held;  // by another program, until the start is over
-    if (HeldAtStart) {
+    if (Case == HeldAtStart) {
       WriteIni(Ini);
       Held.emplace(Dir.File("Vintrel.ini"));
       ASSERT_TRUE(Held->Held());
-    } else {
+    } else if (Case == AFolder) {
       DeleteFileA(Dir.File("Vintrel.ini").c_str());
       ASSERT_TRUE(CreateDirectoryA(Dir.File("Vintrel.ini").c_str(), nullptr));  // a folder where the file should be
+    } else {
+      RemoveDirectoryA(Dir.File("Vintrel.ini").c_str());
+      WriteIni(NoText);
     }
     CreateWindowAsIs();
     // Said at the start, once the event loop runs; monitoring goes on.
@@ -542,8 +557,8 @@ TEST_F(SettingsTest, ASettingsFileThatCannotBeWrittenOrWasNotReadStaysAsItIsAndS
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write to " + Dir.File("Vintrel.ini") + "."});
     EXPECT_EQ(Dir.Read("Vintrel.log").rfind("earlier\r\nConnected to http://example.org - ", 0), 0u);
     // The defaults it ran on never replace what the user had set.
-    if (HeldAtStart) {
-      EXPECT_EQ(Dir.Read("Vintrel.ini"), Ini);
+    if (Case != AFolder) {
+      EXPECT_EQ(Dir.Read("Vintrel.ini"), Case == HeldAtStart ? Ini : NoText);
     }
   }
 }
