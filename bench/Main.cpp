@@ -8,6 +8,7 @@
 #include "bench/Plan.h"
 #include "bench/ProbeCost.h"
 #include "bench/ServerProcess.h"
+#include "bench/SlowDisk.h"
 #include "bench/Soak.h"
 #include "bench/StartAndClose.h"
 #include "toolkit/Application.h"
@@ -39,6 +40,7 @@ struct Section {
 const Section Sections[] = {
     {"probe", "Probe cost", bench::ProbeCostSection},
     {"answer", "Window answer times", bench::AnswerTimesSection},
+    {"disk", "Window answer times on a slow disk", bench::SlowDiskSection},
     {"soak", "Resource counters and soak", bench::SoakSection},
     {"cpu", "CPU use", bench::CpuUseSection},
     {"start", "Start and close", bench::StartAndCloseSection},

@@ -4,7 +4,7 @@
 
 namespace bench {
 
-const char* const SectionNames[] = {"probe", "answer", "soak", "cpu", "start", nullptr};
+const char* const SectionNames[] = {"probe", "answer", "disk", "soak", "cpu", "start", nullptr};
 
 namespace {
 

@@ -64,6 +64,8 @@ class RealExe {
   long long LogLines(HWND Window) const;
   // The log file in its folder as it is now.
   std::string LogFile() const { return FDir.Read("Vintrel.log"); }
+  // Its folder, with a trailing backslash.
+  const std::string& Folder() const { return FDir.Path(); }
 
  private:
   vtest::TempDir FDir;  // declared first: removed after the Program has ended the process

@@ -41,6 +41,18 @@ struct StartRun {
   std::optional<bool> SettingsWritten;  // the settings file after it holds the keys only the end writes
 };
 
+// A file's text as it is now; empty when it cannot be read.
+std::string AsideText(const std::string& Path) {
+  std::string Text;
+  UniqueHandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!File) return Text;
+  char Buffer[4096];
+  DWORD Read = 0;
+  while (ReadFile(File.Get(), Buffer, sizeof Buffer, &Read, nullptr) && Read > 0) Text.append(Buffer, Read);
+  return Text;
+}
+
 struct Variant {
   std::string Name;
   std::string Log;
@@ -161,6 +173,92 @@ StartRun MeasureStart(const std::string& Log, Ending End = Ending::Close) {
   // The settings file held only some keys: the end of the run writes all.
   Run.SettingsWritten = Exe.SettingsFile().find("timeout=20\r\n") != std::string::npos;
   return Run;
+}
+
+// The end of a session with the log held shut by another program from
+// before the start (it may be read, not written), and no other icon in the
+// notification area: the worst end a session has, with the tray's own 2 s
+// under Wine.
+struct HeldShutRun {
+  std::optional<double> FilesMs;   // WM_QUERYENDSESSION sent to both files written
+  std::optional<double> ReturnMs;  // the first WM_ENDSESSION sent to the last one returned
+  bool Aside = false;              // the refused line is in Vintrel.unkept.log
+  bool Settings = false;           // the settings file holds the keys only the end writes
+  bool LogUntouched = false;       // the log is the old one, byte for byte
+};
+
+HeldShutRun MeasureHeldShutSession(const std::string& Log, std::size_t ViewLines) {
+  HeldShutRun Run;
+  auto Server = std::make_shared<vtest::LoopbackServer>();
+  ExeSettings Settings(Server->Url(), Interval);
+  Settings.KeepLog = true;
+  Settings.Log = Log;
+  RealExe Exe(Settings);
+  const std::string Aside = Exe.Folder() + "Vintrel.unkept.log";
+  UniqueHandle Held(CreateFileA((Exe.Folder() + "Vintrel.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  if (!Held) return Run;
+  Exe.Start();
+  HWND Window = Exe.WaitForWindow(FirstProbeBoundMs);
+  // The first probe's line is shown, and the log has refused it.
+  const double Until = NowMs() + FirstProbeBoundMs;
+  while (Window && Exe.LogLines(Window) <= static_cast<long long>(ViewLines) && NowMs() < Until) Sleep(PollPeriodMs);
+  if (!Window || Exe.LogLines(Window) <= static_cast<long long>(ViewLines)) return Run;
+  std::atomic<bool> Stop{false};
+  std::atomic<double> WrittenAt{-1};
+  const double Asked = NowMs();
+  {
+    Worker Watcher([&] {
+      while (!Stop.load()) {
+        if (GetFileAttributesA(Aside.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            Exe.SettingsFile().find("timeout=20\r\n") != std::string::npos) {
+          WrittenAt = NowMs();
+          return;
+        }
+        Sleep(1);
+      }
+    });
+    Run.ReturnMs = Exe.EndSession(CloseBoundMs);
+    Watcher.Join(CloseBoundMs);
+    Stop = true;
+  }
+  if (WrittenAt.load() >= 0) Run.FilesMs = WrittenAt.load() - Asked;
+  Held.Reset();
+  Run.Settings = Exe.SettingsFile().find("timeout=20\r\n") != std::string::npos;
+  Run.LogUntouched = Exe.LogFile() == Log;
+  const std::vector<std::string> Lines = vtest::TempDir::Lines(AsideText(Aside));
+  Run.Aside = Lines.size() == 1 && Lines[0].rfind("Connected to ", 0) == 0;
+  return Run;
+}
+
+std::string RenderHeldShut(const std::vector<Variant>& Variants, const std::vector<std::vector<HeldShutRun>>& Runs) {
+  Table Out({"kept log", "runs", "to files written, median ms", "max ms", "to the handler's return, median ms",
+             "max ms", "refused line kept beside", "settings written", "log untouched"});
+  for (std::size_t I = 0; I < Variants.size(); ++I) {
+    std::vector<double> Files, Returns;
+    int Aside = 0, Settings = 0, Untouched = 0;
+    for (const HeldShutRun& R : Runs[I]) {
+      if (R.FilesMs) Files.push_back(*R.FilesMs);
+      if (R.ReturnMs) Returns.push_back(*R.ReturnMs);
+      Aside += R.Aside;
+      Settings += R.Settings;
+      Untouched += R.LogUntouched;
+    }
+    const Summary F = Summarize(Files), Back = Summarize(Returns);
+    const std::string N = Count(static_cast<long long>(Runs[I].size()));
+    auto Of = [&](const Summary& S, double Summary::*Field) { return S.Count ? Fixed(S.*Field, 0) : "timed out"; };
+    Out.Add({Variants[I].Name, N, Of(F, &Summary::Median), Of(F, &Summary::Max), Of(Back, &Summary::Median),
+             Of(Back, &Summary::Max), Count(Aside) + " of " + N, Count(Settings) + " of " + N,
+             Count(Untouched) + " of " + N});
+  }
+  return "## End of session with the log held shut\n\nThe same kinds of run, with the log held open by another "
+         "program from before the start, sharing reading only (a backup tool or an editor that locks), so the "
+         "first probe's line is refused; no other icon is in the notification area. The end is asked for as "
+         "above; a thread of the benchmark polls the folder every millisecond for both files written (the "
+         "refused line in Vintrel.unkept.log and the settings file replaced), timed from the first "
+         "WM_QUERYENDSESSION sent. The handler returns after the tray icon's removal, which the program does "
+         "last; under Wine that alone takes about 2 s for the last icon.\n\n" +
+         Out.Render() + "\n";
 }
 
 // Median and max of one figure over the runs, and how many runs had none.
@@ -313,7 +411,13 @@ std::string StartAndCloseSection(const Plan& P) {
     for (int Run = 0; Run < std::max(1, P.StartRuns / 2); ++Run)
       for (Variant& V : Variants) V.SessionRuns.push_back(MeasureStart(V.Log, Ending::Session));
   }
-  return RenderStart(Variants) + RenderClose(Variants) + RenderSession(Variants) + RenderGrowth(Variants);
+  std::vector<std::vector<HeldShutRun>> HeldShut(Variants.size());
+  for (int Run = 0; Run < std::max(1, P.StartRuns / 2); ++Run)
+    for (std::size_t I = 0; I < Variants.size(); ++I)
+      HeldShut[I].push_back(MeasureHeldShutSession(
+          Variants[I].Log, std::min<std::size_t>(100, vtest::TempDir::Lines(Variants[I].Log).size())));
+  return RenderStart(Variants) + RenderClose(Variants) + RenderSession(Variants) + RenderHeldShut(Variants, HeldShut) +
+         RenderGrowth(Variants);
 }
 
 }  // namespace bench

@@ -1,8 +1,10 @@
 // The settings file "Vintrel.ini" and the log file "Vintrel.log", both in the
 // executable's folder. The settings are read once at start into the window's
-// controls and written once from them at the end of a run. The log's newest
-// lines are read at start; each line the run keeps goes to the file as it is
-// logged (the log file itself: monitor/LogFile).
+// controls and written once from them at the end of a run, as one new file
+// swapped in. The log's newest lines are read at start; each line the run
+// keeps is handed to the log's writer thread as it is logged
+// (monitor/LogWriter; the log file itself: monitor/LogFile), and the lines
+// the log refused at the end of the last run, kept beside it, go in first.
 
 #include "monitor/LogFile.h"
 #include "monitor/LogWriter.h"

@@ -5,8 +5,11 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Program.h"
 #include "tests/support/TempDir.h"
+#include "toolkit/Files.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -269,10 +272,87 @@ TEST(Files, AKeptLineIsOnDiskAsSoonAsItIsLoggedAndALogHeldOpenElsewhereKeepsTheR
   HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
   ASSERT_NE(Window, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 3; }, 10000));
+  // Written by the log's own thread, the moment after it is shown.
+  ASSERT_TRUE(WaitUntil([&] { return TempDir::Lines(Dir.Read("Vintrel.log")).size() == 3; }, 10000));
   Vintrel.Kill();
   Log = TempDir::Lines(Dir.Read("Vintrel.log"));
   ASSERT_EQ(Log.size(), 3u) << Dir.Read("Vintrel.log");
   EXPECT_EQ(Log[2].rfind("Connected to " + Server.Url() + " - ", 0), 0u) << Log[2];
+}
+
+// A USB stick or a disk that is full, for real: a small disk of its own (a
+// tmpfs of 1 MiB), where the machine lets the test make one.
+class FullDisk {
+ public:
+  FullDisk() : FUnix("/tmp/vintrel-full-" + std::to_string(GetCurrentProcessId())), FFolder("Z:" + FUnix + "\\") {
+    for (char& C : FFolder)
+      if (C == '/') C = '\\';
+    vtest::StartUnixShell("mkdir -p " + FUnix + " && mount -t tmpfs -o size=1m,mode=0777 tmpfs " + FUnix +
+                          " && touch " + FUnix + "/.mounted");
+    FMounted =
+        WaitUntil([&] { return GetFileAttributesA((FFolder + ".mounted").c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+  }
+  ~FullDisk() {
+    if (FMounted) vtest::StartUnixShell("umount -l " + FUnix + " && rmdir " + FUnix);
+  }
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+
+  bool Mounted() const { return FMounted; }
+  const std::string& Folder() const { return FFolder; }
+  // Fills what room is left with a file of its own.
+  void Fill() const {
+    HANDLE File = CreateFileA((FFolder + "filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::string Block(4096, 'f');
+    DWORD Done = 0;
+    while (WriteFile(File, Block.data(), static_cast<DWORD>(Block.size()), &Done, nullptr) && Done == Block.size()) {
+    }
+    CloseHandle(File);
+  }
+
+ private:
+  const std::string FUnix;
+  std::string FFolder;
+  bool FMounted = false;
+};
+
+TEST(Files, AFullDiskLeavesTheSettingsAsTheyWereAndNoHalfLineInTheLog) {
+  FullDisk Disk;
+  if (!Disk.Mounted()) GTEST_SKIP() << "no small disk of its own could be made here (mounting a tmpfs needs root)";
+  LoopbackServer Server;
+  const std::string Folder = Disk.Folder();
+  Program Vintrel(Folder);
+  // Settings with notes in them, about 4,000 bytes, and a log that ends at
+  // the end of a block of the disk: every line would need a block more.
+  std::string Ini = SilentSettings(Server.Url(), 1, true);
+  while (Ini.size() < 4000) Ini += "; a note the user keeps about these settings\r\n";
+  std::string Log = "an older line\r\n";
+  Log += std::string(4096 - Log.size() - 2, '.') + "\r\n";
+  TempDir::WriteAt(Folder + "Vintrel.ini", Ini);
+  TempDir::WriteAt(Folder + "Vintrel.log", Log);
+  Disk.Fill();
+  HWND Window = StartToFirstResult(Vintrel);
+  ASSERT_NE(Window, nullptr);
+  PostMessageA(Window, WM_CLOSE, 0, 0);
+  // The line had nowhere to go, and the settings file could not be replaced.
+  EXPECT_EQ(Vintrel.AnswerBox(), "Cannot write to " + Folder + "Vintrel.log: " + SystemErrorText(ERROR_DISK_FULL) +
+                                     ". The lines it could not take could not be kept in " + Folder +
+                                     "Vintrel.unkept.log either: " + SystemErrorText(ERROR_DISK_FULL) + ".");
+  EXPECT_EQ(Vintrel.AnswerBox(), "Unable to write to " + Folder + "Vintrel.ini.");
+  ASSERT_TRUE(Vintrel.WaitForExit(15000)) << Vintrel.AnswerBox();
+  // Both as they were, byte for byte, and nothing beside them.
+  EXPECT_EQ(TempDir::ReadAt(Folder + "Vintrel.ini"), Ini);
+  EXPECT_EQ(TempDir::ReadAt(Folder + "Vintrel.log"), Log);
+  WIN32_FIND_DATAA Found;
+  HANDLE Find = FindFirstFileA((Folder + "*").c_str(), &Found);
+  ASSERT_NE(Find, INVALID_HANDLE_VALUE);
+  std::vector<std::string> Names;
+  do {
+    if (Found.cFileName[0] != '.') Names.push_back(Found.cFileName);
+  } while (FindNextFileA(Find, &Found));
+  FindClose(Find);
+  std::sort(Names.begin(), Names.end());
+  EXPECT_EQ(Names, (std::vector<std::string>{"Vintrel.exe", "Vintrel.ini", "Vintrel.log", "filler"}));
 }
 
 }  // namespace

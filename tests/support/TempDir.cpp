@@ -82,13 +82,17 @@ std::vector<std::string> TempDir::Lines(const std::string& Text) {
   return Result;
 }
 
-void TempDir::Write(const std::string& Name, const std::string& Content) const {
-  std::ofstream Out(std::filesystem::path(Utf16(File(Name))), std::ios::binary);
+void TempDir::Write(const std::string& Name, const std::string& Content) const { WriteAt(File(Name), Content); }
+
+std::string TempDir::Read(const std::string& Name) const { return ReadAt(File(Name)); }
+
+void TempDir::WriteAt(const std::string& Path, const std::string& Content) {
+  std::ofstream Out(std::filesystem::path(Utf16(Path)), std::ios::binary);
   Out << Content;
 }
 
-std::string TempDir::Read(const std::string& Name) const {
-  std::ifstream In(std::filesystem::path(Utf16(File(Name))), std::ios::binary);
+std::string TempDir::ReadAt(const std::string& Path) {
+  std::ifstream In(std::filesystem::path(Utf16(Path)), std::ios::binary);
   std::ostringstream Text;
   Text << In.rdbuf();
   return Text.str();

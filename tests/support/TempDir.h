@@ -41,6 +41,9 @@ class TempDir {
   // executable.
   void PretendExecutableHere(const std::string& Inside = std::string()) const;
 
+  // The same for a file anywhere.
+  static void WriteAt(const std::string& Path, const std::string& Content);
+  static std::string ReadAt(const std::string& Path);
   // Removes a folder with everything in it.
   static void RemoveAll(const std::string& Folder);
   // A text's lines, split at CR LF.
