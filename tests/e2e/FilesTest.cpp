@@ -331,8 +331,11 @@ TEST(Files, AFullDiskLeavesTheSettingsAsTheyWereAndNoHalfLineInTheLog) {
   TempDir::WriteAt(Folder + "Vintrel.ini", Ini);
   TempDir::WriteAt(Folder + "Vintrel.log", Log);
   Disk.Fill();
-  HWND Window = StartToFirstResult(Vintrel);
+  Vintrel.Start();
+  HWND Window = Vintrel.WaitForWindow("TVintrelF", 15000);
   ASSERT_NE(Window, nullptr);
+  // The log's two lines, then the first probe's.
+  ASSERT_TRUE(WaitUntil([&] { return Shown(Window).size() == 3; }, 10000)) << vtest::ChildText(Window, "TMemo");
   PostMessageA(Window, WM_CLOSE, 0, 0);
   // The line had nowhere to go, and the settings file could not be replaced.
   EXPECT_EQ(Vintrel.AnswerBox(), "Cannot write to " + Folder + "Vintrel.log: " + SystemErrorText(ERROR_DISK_FULL) +
