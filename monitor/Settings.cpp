@@ -104,7 +104,7 @@ std::string LogEndMessage(const TLogEnd& End) {
   switch (End.Kind) {
     case TLogEnd::KeptAside:
       return Format(
-          "Cannot write to %s: %s. The lines it could not take are kept in %s, and go into it as soon as "
+          "Cannot write to %s: %s. The lines it could not take are kept in %s, and go into the log as soon as "
           "it can be written again",
           {Log, SystemErrorText(End.Error), Aside});
     case TLogEnd::Lost:

@@ -36,7 +36,7 @@ class SettingsTest : public vtest::MainWindowFixture {
   std::string KeptAsideBox(DWORD Why) const {
     return "Cannot write to " + Dir.File("Vintrel.log") + ": " + SystemErrorText(Why) +
            ". The lines it could not take are kept in " + Dir.File("Vintrel.unkept.log") +
-           ", and go into it as soon as it can be written again.";
+           ", and go into the log as soon as it can be written again.";
   }
   std::string LostBox(DWORD Why, DWORD AsideWhy) const {
     return "Cannot write to " + Dir.File("Vintrel.log") + ": " + SystemErrorText(Why) +
