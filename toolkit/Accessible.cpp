@@ -1,8 +1,12 @@
 #include "toolkit/Accessible.h"
 
+#include "toolkit/Platform.h"
+
 #include <oleacc.h>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -30,6 +34,58 @@ bool ChildId(const VARIANT& Child, long& Id) {
   if (Child.vt != VT_I4) return false;
   Id = Child.lVal;
   return true;
+}
+
+VARIANT IdVariant(long Id) {
+  VARIANT V;
+  VariantInit(&V);
+  V.vt = VT_I4;
+  V.lVal = Id;
+  return V;
+}
+
+HRESULT ReturnLocation(const RECT& R, long* Left, long* Top, long* Width, long* Height) {
+  *Left = R.left;
+  *Top = R.top;
+  *Width = R.right - R.left;
+  *Height = R.bottom - R.top;
+  return S_OK;
+}
+
+// One child of an object as a client walks it: a control, or the page-tab
+// list of an exclusive group of page tabs (Control is then its first tab).
+struct TItem {
+  TControl* Control;  // not owned
+  int TabGroup;
+};
+
+// The children of a window as a client walks them (Group 0): its controls,
+// with the page tabs of each group gathered into one list where the first
+// of them is; or the page tabs of one group. The Ids stay the controls'
+// places among the window's controls, so an event about a tab names it as
+// any other control.
+std::vector<TItem> ItemsOf(const TWinControl& W, int Group) {
+  std::vector<TItem> Items;
+  std::vector<int> Listed;
+  for (TControl* C : W.Controls()) {
+    const int Of = C->AccTabGroup();
+    if (Group != 0) {
+      if (Of == Group) Items.push_back({C, 0});
+    } else if (Of == 0) {
+      Items.push_back({C, 0});
+    } else if (std::find(Listed.begin(), Listed.end(), Of) == Listed.end()) {
+      Listed.push_back(Of);
+      Items.push_back({C, Of});
+    }
+  }
+  return Items;
+}
+
+// Where an item lies among the items, or -1.
+long IndexOf(const std::vector<TItem>& Items, const TControl* C) {
+  for (size_t I = 0; I < Items.size(); ++I)
+    if (Items[I].Control == C) return static_cast<long>(I);
+  return -1;
 }
 
 // The IUnknown and IDispatch share of an IAccessible; IDispatch is there only
@@ -86,22 +142,299 @@ HRESULT ControlText(const TControl& C, std::string (TControl::*What)() const, BS
   return ReturnText((C.*What)(), Out);
 }
 
-std::string Description(const TControl& C) { return C.Hint() != C.AccName() ? C.Hint() : std::string(); }
+// The hint, where the name does not say it already.
+std::string Description(const TControl& C) {
+  return C.AccName().find(C.Hint()) == std::string::npos ? C.Hint() : std::string();
+}
 
-// The client object of a window of the toolkit's own classes. CHILDID_SELF
-// is the window; child Id N is the window's Nth child control.
-class TWindowAccessible final : public TAccessibleBase {
+// An object whose children a client walks through IEnumVARIANT (which
+// AccessibleChildren asks for first): the Ids of its elements are not 1 to
+// the number of children.
+class TContainerAccessible : public TAccessibleBase, public IEnumVARIANT {
  public:
-  TWindowAccessible(HWND Wnd, IAccessible* Standard) : FWnd(Wnd), FStandard(Standard) {}
-  ~TWindowAccessible() override { FStandard->Release(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Iid, void** Out) override {
+    if (Iid == __uuidof(IEnumVARIANT) && Out) {
+      *Out = static_cast<IEnumVARIANT*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return TAccessibleBase::QueryInterface(Iid, Out);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return TAccessibleBase::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return TAccessibleBase::Release(); }
 
-  HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** Parent) override { return FStandard->get_accParent(Parent); }
   HRESULT STDMETHODCALLTYPE get_accChildCount(long* Count) override {
     if (!Count) return E_POINTER;
     TWinControl* W = ControlOf(FWnd);
-    *Count = W ? static_cast<long>(W->Controls().size()) : 0;
+    *Count = W ? static_cast<long>(Items(*W).size()) : 0;
     return W ? S_OK : RPC_E_DISCONNECTED;
   }
+  HRESULT STDMETHODCALLTYPE Next(ULONG Count, VARIANT* Out, ULONG* Fetched) override {
+    if (!Out || (!Fetched && Count != 1)) return E_POINTER;
+    TWinControl* W = ControlOf(FWnd);
+    if (!W) return RPC_E_DISCONNECTED;
+    const std::vector<TItem> All = Items(*W);
+    ULONG Done = 0;
+    for (; Done < Count && FNext < All.size(); ++Done, ++FNext) {
+      VariantInit(&Out[Done]);
+      if (FAILED(Element(All[FNext], &Out[Done]))) break;
+    }
+    if (Fetched) *Fetched = Done;
+    return Done == Count ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG Count) override {
+    TWinControl* W = ControlOf(FWnd);
+    if (!W) return RPC_E_DISCONNECTED;
+    const size_t Size = Items(*W).size();
+    FNext = std::min(Size, FNext + Count);
+    return FNext < Size || Count == 0 ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Reset() override {
+    FNext = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** Out) override {
+    if (Out) *Out = nullptr;
+    return E_NOTIMPL;
+  }
+
+ protected:
+  TContainerAccessible(HWND Wnd, int Group) : FWnd(Wnd), FGroup(Group) {}
+  std::vector<TItem> Items(const TWinControl& W) const { return ItemsOf(W, FGroup); }
+  // An item as a client expects it: a windowless control by its Id, a
+  // windowed one by its window's object, a list by its own object.
+  HRESULT Element(const TItem& Item, VARIANT* Out) const;
+  // The control a child Id stands for, of this object's items only; none
+  // for the object itself.
+  HRESULT Find(const VARIANT& Child, TControl*& C) const {
+    C = nullptr;
+    long Id = 0;
+    TWinControl* W = ControlOf(FWnd);
+    if (!W) return RPC_E_DISCONNECTED;
+    if (!ChildId(Child, Id)) return E_INVALIDARG;
+    if (Id == CHILDID_SELF) return S_OK;
+    if (Id < 1 || Id > static_cast<long>(W->Controls().size())) return E_INVALIDARG;
+    C = W->Controls()[static_cast<size_t>(Id - 1)];
+    if (FGroup != 0 && C->AccTabGroup() != FGroup) return E_INVALIDARG;
+    return S_OK;
+  }
+  // The Id of a control among the window's controls.
+  long IdOf(const TControl* C) const {
+    TWinControl* W = ControlOf(FWnd);
+    return W ? W->ChildIdOf(C) : 0;
+  }
+  // Next or previous from a child, among the items of its own list.
+  HRESULT Sibling(TControl& C, long Direction, VARIANT* End) const {
+    TWinControl* W = ControlOf(FWnd);
+    if (!W) return RPC_E_DISCONNECTED;
+    if (Direction != NAVDIR_NEXT && Direction != NAVDIR_PREVIOUS) return DISP_E_MEMBERNOTFOUND;
+    const int Group = C.AccTabGroup();
+    const std::vector<TItem> Around = ItemsOf(*W, Group);
+    long At = IndexOf(Around, &C);
+    if (At < 0) {
+      // A tab, asked of the window: the first of its group stands for it.
+      At = IndexOf(ItemsOf(*W, 0), &C);
+      if (At < 0) return S_FALSE;
+    }
+    const long To = At + (Direction == NAVDIR_NEXT ? 1 : -1);
+    if (To < 0 || To >= static_cast<long>(Around.size())) return S_FALSE;
+    // A tab's neighbour is a tab: an element, never its list.
+    TItem Item = Around[static_cast<size_t>(To)];
+    if (Group != 0) Item.TabGroup = 0;
+    return Element(Item, End);
+  }
+
+  // From a child to the next or previous one; from the object itself to
+  // its first or last child, or, any other way, as Outward says.
+  template <class F>
+  HRESULT Navigate(long Direction, VARIANT Start, VARIANT* End, F Outward) const {
+    if (!End) return E_POINTER;
+    VariantInit(End);
+    TControl* C = nullptr;
+    HRESULT Found = Find(Start, C);
+    if (Found != S_OK) return Found;
+    if (C) return Sibling(*C, Direction, End);
+    if (Direction != NAVDIR_FIRSTCHILD && Direction != NAVDIR_LASTCHILD) return Outward();
+    const std::vector<TItem> All = Items(*ControlOf(FWnd));
+    if (All.empty()) return S_FALSE;
+    return Element(Direction == NAVDIR_FIRSTCHILD ? All.front() : All.back(), End);
+  }
+
+  HWND FWnd;
+  int FGroup;  // 0: the window's own object; else the page-tab list of that group
+
+ private:
+  size_t FNext = 0;  // the enumeration's place
+};
+
+// The page-tab list of one exclusive group of a window's controls. It has
+// no window of its own: its tabs are elements of the window's object too,
+// which answers for them.
+class TTabListAccessible final : public TContainerAccessible {
+ public:
+  TTabListAccessible(HWND Wnd, int Group, IAccessible* Window) : TContainerAccessible(Wnd, Group), FWindow(Window) {
+    FWindow->AddRef();
+  }
+  ~TTabListAccessible() override { FWindow->Release(); }
+
+  HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** Parent) override {
+    return FWindow->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(Parent));
+  }
+  HRESULT STDMETHODCALLTYPE get_accChild(VARIANT Child, IDispatch** Out) override {
+    if (!Out) return E_POINTER;
+    *Out = nullptr;
+    TControl* C = nullptr;
+    HRESULT Found = Find(Child, C);
+    return Found != S_OK ? Found : C ? S_FALSE : E_INVALIDARG;
+  }
+  HRESULT STDMETHODCALLTYPE get_accName(VARIANT Child, BSTR* Name) override {
+    return Tab(Child, Name, &IAccessible::get_accName);
+  }
+  HRESULT STDMETHODCALLTYPE get_accValue(VARIANT Child, BSTR* Value) override {
+    return Tab(Child, Value, &IAccessible::get_accValue);
+  }
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT Child, BSTR* Text) override {
+    return Tab(Child, Text, &IAccessible::get_accDescription);
+  }
+  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT Child, BSTR* Text) override {
+    return Tab(Child, Text, &IAccessible::get_accKeyboardShortcut);
+  }
+  HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT Child, BSTR* Text) override {
+    return Tab(Child, Text, &IAccessible::get_accDefaultAction);
+  }
+  HRESULT STDMETHODCALLTYPE get_accRole(VARIANT Child, VARIANT* Role) override {
+    return Tab(Child, Role, &IAccessible::get_accRole, [&] {
+      Role->vt = VT_I4;
+      Role->lVal = ROLE_SYSTEM_PAGETABLIST;
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_accState(VARIANT Child, VARIANT* State) override {
+    return Tab(Child, State, &IAccessible::get_accState, [&] {
+      State->vt = VT_I4;
+      State->lVal = STATE_SYSTEM_INVISIBLE;
+      TWinControl* W = ControlOf(FWnd);
+      for (const TItem& Item : Items(*W))
+        if (Item.Control->Showing()) State->lVal = 0;
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* Focus) override {
+    return Pick(Focus, [](TControl& C) {
+      auto* G = dynamic_cast<TGraphicControl*>(&C);
+      return G && G->Focused();
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* Selection) override {
+    return Pick(Selection, [](TControl& C) { return (C.AccState() & STATE_SYSTEM_SELECTED) != 0; });
+  }
+  HRESULT STDMETHODCALLTYPE accSelect(long Flags, VARIANT Child) override {
+    TControl* C = nullptr;
+    HRESULT Found = Find(Child, C);
+    if (Found != S_OK) return Found;
+    return C ? FWindow->accSelect(Flags, Child) : DISP_E_MEMBERNOTFOUND;
+  }
+  HRESULT STDMETHODCALLTYPE accLocation(long* Left, long* Top, long* Width, long* Height, VARIANT Child) override {
+    if (!Left || !Top || !Width || !Height) return E_POINTER;
+    TControl* C = nullptr;
+    HRESULT Found = Find(Child, C);
+    if (Found != S_OK) return Found;
+    if (C) return FWindow->accLocation(Left, Top, Width, Height, Child);
+    // Around the tabs.
+    RECT All = {0, 0, 0, 0};
+    for (const TItem& Item : Items(*ControlOf(FWnd))) {
+      RECT R = Item.Control->BoundsRect();
+      UnionRect(&All, &All, &R);
+    }
+    MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&All), 2);
+    return ReturnLocation(All, Left, Top, Width, Height);
+  }
+  HRESULT STDMETHODCALLTYPE accNavigate(long Direction, VARIANT Start, VARIANT* End) override {
+    // Its own siblings are the window's to tell.
+    return Navigate(Direction, Start, End, [] { return DISP_E_MEMBERNOTFOUND; });
+  }
+  HRESULT STDMETHODCALLTYPE accHitTest(long X, long Y, VARIANT* Hit) override {
+    if (!Hit) return E_POINTER;
+    VariantInit(Hit);
+    TWinControl* W = ControlOf(FWnd);
+    if (!W) return RPC_E_DISCONNECTED;
+    POINT P = {X, Y};
+    ScreenToClient(FWnd, &P);
+    for (const TItem& Item : Items(*W)) {
+      RECT R = Item.Control->BoundsRect();
+      if (Item.Control->Visible() && PtInRect(&R, P)) {
+        *Hit = IdVariant(IdOf(Item.Control));
+        return S_OK;
+      }
+    }
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT Child) override {
+    TControl* C = nullptr;
+    HRESULT Found = Find(Child, C);
+    if (Found != S_OK) return Found;
+    return C ? FWindow->accDoDefaultAction(Child) : DISP_E_MEMBERNOTFOUND;
+  }
+
+ private:
+  // A property of a tab, which the window's object gives, or of the list
+  // itself (Own; none: the list has no such property).
+  template <class T, class F>
+  HRESULT Tab(VARIANT Child, T* Out, HRESULT (STDMETHODCALLTYPE IAccessible::*Method)(VARIANT, T*), F Own) {
+    if (!Out) return E_POINTER;
+    TControl* C = nullptr;
+    HRESULT Found = Find(Child, C);
+    if (Found != S_OK) return Found;
+    return C ? (FWindow->*Method)(Child, Out) : Own();
+  }
+  HRESULT Tab(VARIANT Child, BSTR* Out, HRESULT (STDMETHODCALLTYPE IAccessible::*Method)(VARIANT, BSTR*)) {
+    return Tab(Child, Out, Method, [Out] { return ReturnText({}, Out); });
+  }
+  // The first tab that Is, by its Id; empty when none.
+  template <class F>
+  HRESULT Pick(VARIANT* Out, F Is) const {
+    if (!Out) return E_POINTER;
+    VariantInit(Out);
+    TWinControl* W = ControlOf(FWnd);
+    if (!W) return RPC_E_DISCONNECTED;
+    for (const TItem& Item : Items(*W))
+      if (Is(*Item.Control)) {
+        *Out = IdVariant(IdOf(Item.Control));
+        return S_OK;
+      }
+    return S_FALSE;
+  }
+
+  IAccessible* FWindow;  // owned reference: the window's object, the list's parent
+};
+
+HRESULT TContainerAccessible::Element(const TItem& Item, VARIANT* Out) const {
+  if (Item.TabGroup != 0) {
+    // Only the window's own object has lists among its items; a list holds
+    // it as its parent. The new object's one reference is the caller's.
+    Out->vt = VT_DISPATCH;
+    Out->pdispVal = new TTabListAccessible(FWnd, Item.TabGroup, const_cast<TContainerAccessible*>(this));
+    return S_OK;
+  }
+  auto* W = dynamic_cast<TWinControl*>(Item.Control);
+  if (W && W->HandleAllocated()) {
+    Out->vt = VT_DISPATCH;
+    return WindowObject(W->WindowHandle(), &Out->pdispVal);
+  }
+  *Out = IdVariant(IdOf(Item.Control));
+  return S_OK;
+}
+
+// The client object of a window of the toolkit's own classes. CHILDID_SELF
+// is the window; child Id N is the window's Nth child control, page tabs
+// included, though a client walking the children finds those in their
+// page-tab list.
+class TWindowAccessible final : public TContainerAccessible {
+ public:
+  TWindowAccessible(HWND Wnd, IAccessible* Standard) : TContainerAccessible(Wnd, 0), FStandard(Standard) {}
+  ~TWindowAccessible() override { FStandard->Release(); }
+
+  HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** Parent) override { return FStandard->get_accParent(Parent); }
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT Child, IDispatch** Out) override {
     if (!Out) return E_POINTER;
     *Out = nullptr;
@@ -185,6 +518,15 @@ class TWindowAccessible final : public TAccessibleBase {
     HRESULT Found = Find(Child, C);
     if (Found != S_OK) return Found;
     if (!C) return FStandard->accSelect(Flags, Child);
+    if (C->AccTabGroup() != 0) {
+      // Selecting a page tab, or giving it the focus, is a click on it: its
+      // page comes on show, unless the page is locked.
+      if (!(Flags & (SELFLAG_TAKESELECTION | SELFLAG_TAKEFOCUS)) ||
+          (Flags & (SELFLAG_ADDSELECTION | SELFLAG_REMOVESELECTION | SELFLAG_EXTENDSELECTION)))
+        return E_INVALIDARG;
+      if (!C->Enabled() || !C->Showing()) return E_FAIL;
+      return PostMessageA(FWnd, CM_ACCDEFAULTACTION, static_cast<WPARAM>(Child.lVal), 0) ? S_OK : E_FAIL;
+    }
     auto* G = dynamic_cast<TGraphicControl*>(C);
     if (!(Flags & SELFLAG_TAKEFOCUS) || !G || !G->CanTakeFocus() || !G->Enabled() || !G->Showing())
       return DISP_E_MEMBERNOTFOUND;
@@ -202,37 +544,10 @@ class TWindowAccessible final : public TAccessibleBase {
       GetWindowRect(Wnd, &R);
     else
       MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&R), 2);
-    *Left = R.left;
-    *Top = R.top;
-    *Width = R.right - R.left;
-    *Height = R.bottom - R.top;
-    return S_OK;
+    return ReturnLocation(R, Left, Top, Width, Height);
   }
   HRESULT STDMETHODCALLTYPE accNavigate(long Direction, VARIANT Start, VARIANT* End) override {
-    if (!End) return E_POINTER;
-    VariantInit(End);
-    long Id = 0;
-    TWinControl* W = ControlOf(FWnd);
-    if (!W) return RPC_E_DISCONNECTED;
-    if (!ChildId(Start, Id)) return E_INVALIDARG;
-    const long Count = static_cast<long>(W->Controls().size());
-    long To = 0;
-    if (Id == CHILDID_SELF) {
-      if (Direction == NAVDIR_FIRSTCHILD)
-        To = 1;
-      else if (Direction == NAVDIR_LASTCHILD)
-        To = Count;
-      else
-        return FStandard->accNavigate(Direction, Start, End);
-    } else if (Direction == NAVDIR_NEXT) {
-      To = Id + 1;
-    } else if (Direction == NAVDIR_PREVIOUS) {
-      To = Id - 1;
-    } else {
-      return DISP_E_MEMBERNOTFOUND;
-    }
-    if (To < 1 || To > Count) return S_FALSE;
-    return Element(W, To, End);
+    return Navigate(Direction, Start, End, [&] { return FStandard->accNavigate(Direction, Start, End); });
   }
   HRESULT STDMETHODCALLTYPE accHitTest(long X, long Y, VARIANT* Hit) override {
     if (!Hit) return E_POINTER;
@@ -245,10 +560,12 @@ class TWindowAccessible final : public TAccessibleBase {
     GetClientRect(FWnd, &Client);
     if (!PtInRect(&Client, P)) return FStandard->accHitTest(X, Y, Hit);
     const auto& Children = W->Controls();
-    for (long I = static_cast<long>(Children.size()); I >= 1; --I) {
-      TControl* C = Children[static_cast<size_t>(I - 1)];
-      RECT R = C->BoundsRect();
-      if (C->Visible() && PtInRect(&R, P)) return Element(W, I, Hit);
+    for (auto It = Children.rbegin(); It != Children.rend(); ++It) {
+      RECT R = (*It)->BoundsRect();
+      if (!(*It)->Visible() || !PtInRect(&R, P)) continue;
+      // A tab is found in its list.
+      if (const int Group = (*It)->AccTabGroup()) return Element({*It, Group}, Hit);
+      return Element({*It, 0}, Hit);
     }
     Hit->vt = VT_I4;
     Hit->lVal = CHILDID_SELF;
@@ -274,12 +591,7 @@ class TWindowAccessible final : public TAccessibleBase {
   }
 
  private:
-  static VARIANT Self() {
-    VARIANT V;
-    V.vt = VT_I4;
-    V.lVal = CHILDID_SELF;
-    return V;
-  }
+  static VARIANT Self() { return IdVariant(CHILDID_SELF); }
   static HWND WindowOf(TControl* C) {
     auto* W = dynamic_cast<TWinControl*>(C);
     return W && W->HandleAllocated() ? W->WindowHandle() : nullptr;
@@ -294,29 +606,6 @@ class TWindowAccessible final : public TAccessibleBase {
       if (G->Focused()) State |= STATE_SYSTEM_FOCUSED;
     }
     return State;
-  }
-  // Child Id Id as a client expects it: a windowless child by its Id, a
-  // windowed one by its object.
-  static HRESULT Element(TWinControl* W, long Id, VARIANT* Out) {
-    if (HWND Wnd = WindowOf(W->Controls()[static_cast<size_t>(Id - 1)])) {
-      Out->vt = VT_DISPATCH;
-      return WindowObject(Wnd, &Out->pdispVal);
-    }
-    Out->vt = VT_I4;
-    Out->lVal = Id;
-    return S_OK;
-  }
-  // The control a child Id stands for: none for the window itself.
-  HRESULT Find(const VARIANT& Child, TControl*& C) const {
-    C = nullptr;
-    long Id = 0;
-    TWinControl* W = ControlOf(FWnd);
-    if (!W) return RPC_E_DISCONNECTED;
-    if (!ChildId(Child, Id)) return E_INVALIDARG;
-    if (Id == CHILDID_SELF) return S_OK;
-    if (Id < 1 || Id > static_cast<long>(W->Controls().size())) return E_INVALIDARG;
-    C = W->Controls()[static_cast<size_t>(Id - 1)];
-    return S_OK;
   }
   template <class F>
   static HRESULT Forward(IDispatch* Object, F Call) {
@@ -345,7 +634,6 @@ class TWindowAccessible final : public TAccessibleBase {
     return Answer(*C);
   }
 
-  HWND FWnd;
   IAccessible* FStandard;  // owned: the system's client object of the window
 };
 
@@ -390,6 +678,10 @@ class TFieldAccessible final : public TAccessibleBase {
     return Result;
   }
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT Child, BSTR* Text) override {
+    // The system finds a field's shortcut on a static window before it; the
+    // labels here are windowless.
+    if (TControl* C = Self(Child); C && !C->AccKeyboardShortcut().empty())
+      return ReturnText(C->AccKeyboardShortcut(), Text);
     return FStandard->get_accKeyboardShortcut(Child, Text);
   }
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* Focus) override { return FStandard->get_accFocus(Focus); }
@@ -428,6 +720,31 @@ class TFieldAccessible final : public TAccessibleBase {
   IAccessible* FStandard;  // owned
 };
 
+// The property a screen reader reads to know how to speak a live region
+// (UI Automation's LiveSetting, which the annotation service takes).
+const GUID LiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+
+// Marks the window's live regions through the system's annotation service:
+// a client that hears one changed (EVENT_OBJECT_LIVEREGIONCHANGED) then
+// reads how to speak it. Made when a client asks for the window's object,
+// before it can read anything, so a run that no client watches never loads
+// the service.
+void AnnotateLiveRegions(TWinControl& Control) {
+  std::vector<TControl*> Live;
+  for (TControl* C : Control.Controls())
+    if (C->LiveSetting() != TLiveSetting::Off && !dynamic_cast<TWinControl*>(C)) Live.push_back(C);
+  if (Live.empty()) return;
+  IAccPropServices* Services = nullptr;
+  if (FAILED(Platform().CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                         reinterpret_cast<void**>(&Services))))
+    return;
+  for (TControl* C : Live)
+    Services->SetHwndProp(Control.WindowHandle(), static_cast<DWORD>(OBJID_CLIENT),
+                          static_cast<DWORD>(Control.ChildIdOf(C)), LiveSettingProperty,
+                          IdVariant(static_cast<long>(C->LiveSetting())));
+  Services->Release();
+}
+
 bool AnswerGetObject(TWinControl& Control, TMessage& Message) {
   if (static_cast<LONG>(Message.LParam) != OBJID_CLIENT || !Control.HandleAllocated()) return false;
   // The object is handed over through COM, which the thread must have joined
@@ -439,6 +756,7 @@ bool AnswerGetObject(TWinControl& Control, TMessage& Message) {
   IAccessible* Standard = nullptr;
   if (FAILED(CreateStdAccessibleObject(Wnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&Standard))))
     return false;
+  if (!Control.IsField()) AnnotateLiveRegions(Control);
   TAccessibleBase* Object = Control.IsField() ? static_cast<TAccessibleBase*>(new TFieldAccessible(Wnd, Standard))
                                               : new TWindowAccessible(Wnd, Standard);
   Message.Result = LresultFromObject(__uuidof(IAccessible), Message.WParam, Object);

@@ -37,6 +37,7 @@ class TSpeedButton : public TGraphicControl {
   // while down; any other is a push button, pressed while down.
   long AccRole() const override;
   long AccState() const override;
+  int AccTabGroup() const override { return AccRole() == ROLE_SYSTEM_PAGETAB ? FGroupIndex : 0; }
   std::string AccDefaultAction() const override;
   // The bounds and font, and the glyph drawn for the new DPI.
   void ChangeScale(int NewDpi, int OldDpi) override;

@@ -20,6 +20,9 @@ TShiftState KeysToShift(WPARAM Keys) {
   return Shift;
 }
 
+// Windows 8's EVENT_OBJECT_LIVEREGIONCHANGED; older systems pass it on unread.
+constexpr DWORD EventLiveRegionChanged = 0x8019;
+
 bool IsMouseMessage(UINT Msg) { return Msg >= WM_MOUSEFIRST && Msg <= WM_MBUTTONDBLCLK; }
 
 TGetObjectHandler GetObjectHandler = nullptr;
@@ -75,7 +78,9 @@ void TControl::SetVisible(bool Value) {
   FVisible = Value;
   VisibleChanged();
   AccNotify(Value ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
-  if (!Value && FParent) FParent->ControlStateChanged();
+  // Gone, it may have taken the focus with it; back, it may be where the
+  // focus belongs.
+  if (FParent) FParent->ControlStateChanged();
 }
 
 void TControl::SetEnabled(bool Value) {
@@ -83,15 +88,19 @@ void TControl::SetEnabled(bool Value) {
   FEnabled = Value;
   EnabledChanged();
   AccNotify(EVENT_OBJECT_STATECHANGE);
-  if (!Value && FParent) FParent->ControlStateChanged();
+  if (FParent) FParent->ControlStateChanged();
 }
 
 void TControl::SetCaption(const std::string& Value) {
   if (Value == FCaption) return;
   FCaption = Value;
   TextChanged();
-  // A screen reader speaks a status line that changes.
   AccNotify(EVENT_OBJECT_NAMECHANGE);
+  // A screen reader speaks a changed name of the focused control only; a
+  // status line is a live region, which it speaks wherever the focus is.
+  if (FLiveSetting != TLiveSetting::Off && FParent && FParent->HandleAllocated() &&
+      IsWindowVisible(GetAncestor(FParent->WindowHandle(), GA_ROOT)))
+    AccNotify(EventLiveRegionChanged);
 }
 
 void TControl::AccNotify(DWORD Event) const {
@@ -111,6 +120,7 @@ bool TControl::Showing() const {
 }
 
 std::string TControl::AccName() const {
+  if (!FAccessibleName.empty()) return FAccessibleName;
   std::string Name;
   bool Letters = false;
   for (size_t I = 0; I < FCaption.size(); ++I) {

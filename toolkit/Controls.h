@@ -18,6 +18,10 @@ class TWinControl;
 
 enum class TAlign { alNone, alTop, alRight, alClient };
 
+// How assistive technology tells the user of a change of a control's text
+// (a status line): not at all, once it has finished speaking, or at once.
+enum class TLiveSetting { Off = 0, Polite = 1, Assertive = 2 };
+
 constexpr int crDefault = 0;
 constexpr int crHandPoint = -21;
 
@@ -84,11 +88,22 @@ class TControl : public TComponent {
   void MouseMessage(UINT Msg, WPARAM Keys, int X, int Y);
 
   // What assistive technology is told of the control. The name is the
-  // caption without its "&" marks, or the hint where the caption is only
-  // punctuation ("...") or none; the keyboard shortcut is the caption's
-  // Alt+letter; the default action, where there is one, is a click. A
-  // control that draws or acts otherwise says so by overriding these.
+  // accessible name where one is set, else the caption without its "&"
+  // marks, or the hint where the caption is only punctuation ("...") or
+  // none; the keyboard shortcut is the caption's Alt+letter; the default
+  // action, where there is one, is a click. A control that draws or acts
+  // otherwise says so by overriding these.
   virtual std::string AccName() const;
+  // The name where caption and hint would not tell the control from another
+  // (two "Play Sound" buttons, one for each sound); shown nowhere.
+  void SetAccessibleName(const std::string& Value) { FAccessibleName = Value; }
+  // A windowless control whose caption is a live region: a change of it
+  // while its window is shown is spoken even where the focus is elsewhere.
+  TLiveSetting LiveSetting() const { return FLiveSetting; }
+  void SetLiveSetting(TLiveSetting Value) { FLiveSetting = Value; }
+  // The exclusive group whose page tabs sit together in one page-tab list;
+  // 0 for a control that is no page tab.
+  virtual int AccTabGroup() const { return 0; }
   virtual std::string AccValue() const { return {}; }
   virtual long AccRole() const { return ROLE_SYSTEM_CLIENT; }
   // The states beyond those every control has (unavailable, invisible,
@@ -96,7 +111,7 @@ class TControl : public TComponent {
   virtual long AccState() const { return 0; }
   virtual std::string AccDefaultAction() const { return OnClick ? "Click" : ""; }
   virtual void AccDoDefaultAction() { Click(); }
-  std::string AccKeyboardShortcut() const;
+  virtual std::string AccKeyboardShortcut() const;
   // Whether the control is on show: itself and every parent up to the form.
   bool Showing() const;
 
@@ -147,6 +162,8 @@ class TControl : public TComponent {
   TFont FFont;
   TColor FColor = clBtnFace;
   std::string FHint;
+  std::string FAccessibleName;
+  TLiveSetting FLiveSetting = TLiveSetting::Off;
   bool FShowHint = false;
   int FCursor = crDefault;
   TDesignLength FDesignBounds[4];  // left, top, width, height
@@ -284,8 +301,9 @@ class TWinControl : public TControl, public TWindowObject {
   // Each is passed on to the parent; the top-level window (a form) acts on it.
   virtual void ControlFocused(TWinControl* Control);
   virtual void ControlDestroying(TWinControl* Control);
-  // A control inside this one was hidden or disabled: the focus may have
-  // gone with it. Passed on to the parent; a form checks the focus.
+  // A control inside this one was hidden or disabled (the focus may have
+  // gone with it), or shown or enabled (the focus may belong there). Passed
+  // on to the parent; a form checks the focus.
   virtual void ControlStateChanged();
 
   void WndProc(TMessage& Message) override;

@@ -190,11 +190,22 @@ void TCustomForm::CheckFocus() {
   HWND Focus = GetFocus();
   // The focus is in another window of ours (a box, a dialog): not ours to move.
   if (Focus && Focus != WindowHandle() && !IsChild(WindowHandle(), Focus)) return;
-  if (FocusShows()) return;
+  // A control that only holds the focus because no Tab stop was left (the
+  // fields of the page on show all locked) gives it back to the first one
+  // as soon as there is one again.
+  const TTabStop Stop = FocusShows() ? FocusedStop() : TTabStop{};
+  if (Stop.Window && !(Stop.Graphic && Stop.Graphic == FParkedOn)) return;
+  FParkedOn = nullptr;
   if (FocusFirstTabStop()) return;
+  if (Stop.Window) {
+    FParkedOn = Stop.Graphic;
+    return;
+  }
   std::vector<TGraphicControl*> Focusable;
   CollectFocusable(this, Focusable);
-  if (!Focusable.empty()) Focusable.front()->SetFocus();
+  if (Focusable.empty()) return;
+  Focusable.front()->SetFocus();
+  FParkedOn = Focusable.front();
 }
 
 void TCustomForm::ControlStateChanged() {

@@ -73,7 +73,8 @@ class TCustomForm : public TWinControl {
   // While the form is active, the focus must be on a control that shows it:
   // never on the bare window, a container, or a control hidden or disabled
   // under it. Otherwise it goes to the first Tab stop, or, with none, to
-  // the first windowless control that can hold it.
+  // the first windowless control that can hold it, until a Tab stop is
+  // there again (a field enabled or shown).
   void CheckFocus();
 
   // The DPI the form's layout is for: 96, as the layout is made, until the
@@ -127,6 +128,9 @@ class TCustomForm : public TWinControl {
   TDesignLength FDesignClientWidth, FDesignClientHeight;
   int FDpi = DefaultDpi;
   TWinControl* FActiveControl = nullptr;  // not owned
+  // The windowless control CheckFocus gave the focus to for want of a Tab
+  // stop; compared, never used: it may be gone.
+  const TGraphicControl* FParkedOn = nullptr;
   bool FChangingFocus = false;
   HWND FHintWindow = nullptr;  // destroyed with the form's window
   TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;

@@ -12,9 +12,9 @@ using TMenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, TMenuDeleter>;
 
 }  // namespace
 
-void TPopupMenu::Popup(int X, int Y, HWND Owner) {
+bool TPopupMenu::Popup(int X, int Y, HWND Owner, const RECT* Exclude) {
   TMenuHandle Menu(CreatePopupMenu());
-  if (!Menu) return;
+  if (!Menu) return false;
   for (size_t I = 0; I < FItems.size(); ++I) {
     const TMenuItem* Item = FItems[I];
     if (!Item->Visible()) continue;
@@ -26,10 +26,16 @@ void TPopupMenu::Popup(int X, int Y, HWND Owner) {
     AppendMenuA(Menu.get(), MF_STRING | (Item->Enabled() ? 0 : MF_GRAYED), Id, Item->Caption().c_str());
     if (Item->Default()) SetMenuDefaultItem(Menu.get(), Id, FALSE);
   }
+  // Moved off the excluded rectangle up or down, as a menu above or below a
+  // task bar's icon goes.
+  TPMPARAMS Params = {sizeof Params, Exclude ? *Exclude : RECT{}};
   UINT Chosen = static_cast<UINT>(
-      TrackPopupMenu(Menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, X, Y, 0, Owner, nullptr));
+      TrackPopupMenuEx(Menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY | (Exclude ? TPM_VERTICAL : 0), X, Y,
+                       Owner, Exclude ? &Params : nullptr));
   // Without a message after the menu, a second pop-up from the notification
   // area may close at once.
   PostMessageA(Owner, WM_NULL, 0, 0);
-  if (Chosen > 0 && Chosen <= FItems.size()) FItems[Chosen - 1]->Click();
+  if (Chosen == 0 || Chosen > FItems.size()) return false;
+  FItems[Chosen - 1]->Click();
+  return true;
 }

@@ -43,8 +43,10 @@ class TPopupMenu : public TComponent {
   const std::vector<TMenuItem*>& Items() const { return FItems; }
 
   // Opens the menu at a screen point, owned by Owner, and returns when it has
-  // closed; the chosen item's click then runs.
-  void Popup(int X, int Y, HWND Owner);
+  // closed; the chosen item's click then runs. With Exclude, the menu does
+  // not cover that rectangle (the icon it was opened from). Returns whether
+  // an item was chosen.
+  bool Popup(int X, int Y, HWND Owner, const RECT* Exclude = nullptr);
 
  private:
   std::vector<TMenuItem*> FItems;  // not owned

@@ -7,6 +7,7 @@
 #include <wininet.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <objbase.h>
 
 #include <string>
 
@@ -48,6 +49,10 @@ struct TPlatform {
   // Full path of the running executable, as the system reports it: in
   // UTF-16, since the folder's name may hold characters the code page lacks.
   std::wstring (*ExePath)();
+  // Where the shell shows the icon, for a menu opened from the keyboard.
+  HRESULT(WINAPI* Shell_NotifyIconGetRect)(const NOTIFYICONIDENTIFIER*, RECT*) = ::Shell_NotifyIconGetRect;
+  // The objects of the system's services (the screen reader's annotations).
+  HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) = ::CoCreateInstance;
 };
 
 // The one table of the process. Only the user-interface thread swaps entries,

@@ -171,13 +171,25 @@ void TCustomEdit::SetReadOnly(bool Value) {
   if (HandleAllocated()) SendMessageA(WindowHandle(), EM_SETREADONLY, Value, 0);
 }
 
+const TLabel* TCustomEdit::FocusLabel() const {
+  if (!Parent()) return nullptr;
+  for (TControl* Sibling : Parent()->Controls())
+    if (auto* Label = dynamic_cast<TLabel*>(Sibling); Label && Label->FocusControl() == this) return Label;
+  return nullptr;
+}
+
+std::string TCustomEdit::AccKeyboardShortcut() const {
+  const TLabel* Label = FocusLabel();
+  return Label && Label->ShowAccelChar() ? Label->AccKeyboardShortcut() : std::string();
+}
+
 std::string TCustomEdit::AccName() const {
   if (!Parent()) return Hint();
+  if (const TLabel* Label = FocusLabel()) return Label->AccName();
   // The nearest captioned control above the field (overlapping it across)
   // or left of it on its line.
   const TControl* Nearest = nullptr;
   for (TControl* Sibling : Parent()->Controls()) {
-    if (auto* Label = dynamic_cast<TLabel*>(Sibling); Label && Label->FocusControl() == this) return Label->AccName();
     if (Sibling == this || Sibling->Caption().empty() || dynamic_cast<TCustomEdit*>(Sibling)) continue;
     const RECT S = Sibling->BoundsRect(), Me = BoundsRect();
     const bool Above = S.top < Me.top && S.left < Me.right && S.right > Me.left;

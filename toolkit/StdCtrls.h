@@ -76,6 +76,8 @@ class TCustomEdit : public TWinControl {
   // or else the nearest captioned control before it on screen (a sound
   // file's check box), or else its hint.
   std::string AccName() const override;
+  // The Alt+letter of the label that focuses it, if any.
+  std::string AccKeyboardShortcut() const override;
   std::string AccValue() const override { return Text(); }
   long AccRole() const override { return ROLE_SYSTEM_TEXT; }
   long AccState() const override { return FReadOnly ? STATE_SYSTEM_READONLY : 0; }
@@ -86,6 +88,9 @@ class TCustomEdit : public TWinControl {
   void CommandNotify(WORD Code) override;
 
  private:
+  // The label whose accelerator focuses the field, if any.
+  const TLabel* FocusLabel() const;
+
   bool FReadOnly = false;
 };
 

@@ -64,6 +64,14 @@ bool TKVRTrayIcon::AddIcon() {
   return Added;
 }
 
+void TKVRTrayIcon::GiveFocusBack() {
+  NOTIFYICONDATAA Data = {};
+  Data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  Data.hWnd = FWindow->Handle();
+  Data.uID = 0;
+  Platform().Shell_NotifyIconA(NIM_SETFOCUS, &Data);
+}
+
 void TKVRTrayIcon::SetVersion() {
   // A record of its own: the version lies beyond the first form's 88 bytes,
   // which the other calls keep.
@@ -86,15 +94,22 @@ bool TKVRTrayIcon::DeleteIcon() {
   return Platform().Shell_NotifyIconA(NIM_DELETE, &FIconData) != FALSE;
 }
 
-void TKVRTrayIcon::ShowPopup() {
+void TKVRTrayIcon::ShowPopup(bool FromKeyboard) {
   POINT Cursor = {0, 0};
   GetCursorPos(&Cursor);
+  // Opened with the menu key, the menu belongs at the icon, not wherever the
+  // pointer was left; a shell that cannot tell where the icon is leaves it
+  // at the pointer.
+  NOTIFYICONIDENTIFIER Identifier = {sizeof Identifier, FWindow->Handle(), 0, {}};
+  RECT Icon = {};
+  const bool AtIcon = FromKeyboard && SUCCEEDED(Platform().Shell_NotifyIconGetRect(&Identifier, &Icon));
+  if (AtIcon) Cursor = {(Icon.left + Icon.right) / 2, (Icon.top + Icon.bottom) / 2};
   if (FPopupMenu) {
     // A menu of a window that is not in the foreground does not close when
     // the user clicks elsewhere.
     SetForegroundWindow(Application->Handle());
     Application->ProcessMessages();
-    FPopupMenu->Popup(Cursor.x, Cursor.y, Application->Handle());
+    const bool Chosen = FPopupMenu->Popup(Cursor.x, Cursor.y, Application->Handle(), AtIcon ? &Icon : nullptr);
     // The menu left the hidden window active, and keys typed afterwards
     // would go there, unseen. A shown main window takes the foreground back,
     // and with it the focus where it was; but not from another program whose
@@ -105,8 +120,14 @@ void TKVRTrayIcon::ShowPopup() {
     const bool TakenByOther =
         Front && GetWindowThreadProcessId(Front, &FrontProcess) && FrontProcess != GetCurrentProcessId();
     TCustomForm* Main = Application->MainForm();
-    if (Main && Main->HandleAllocated() && IsWindowVisible(Main->WindowHandle()) && !Destroying() && !TakenByOther)
-      SetForegroundWindow(Main->WindowHandle());
+    // Escape from a menu opened with the keyboard: the shell asks that the
+    // focus go back to the notification area, where the user was.
+    if (!Destroying() && !TakenByOther) {
+      if (FromKeyboard && !Chosen)
+        GiveFocusBack();
+      else if (Main && Main->HandleAllocated() && IsWindowVisible(Main->WindowHandle()))
+        SetForegroundWindow(Main->WindowHandle());
+    }
   }
   OnRightClick(this, TMouseButton::mbRight, 0, Cursor.x, Cursor.y);
 }
@@ -163,7 +184,7 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
           break;
         case WM_RBUTTONUP:
           FMouseMenu = true;
-          ShowPopup();
+          ShowPopup(false);
           break;
         case WM_CONTEXTMENU:
           // Under version 3 the right button's release is followed by this
@@ -171,7 +192,7 @@ bool TKVRTrayIcon::HandleMessage(TMessage& Message) {
           if (FMouseMenu)
             FMouseMenu = false;
           else
-            ShowPopup();
+            ShowPopup(true);
           break;
         case NIN_KEYSELECT:
           OnKeySelect(this);

@@ -70,7 +70,12 @@ class TKVRTrayIcon : public TComponent {
   // Asks for the shell's version 3 behaviour, under which the keyboard
   // reaches the icon; the mouse messages stay as they are.
   void SetVersion();
-  void ShowPopup();
+  // Hands the keyboard focus back to the notification area (NIM_SETFOCUS).
+  void GiveFocusBack();
+  // Opens the menu at the pointer, or, opened from the keyboard, at the
+  // icon; a keyboard user who leaves it without a choice gets the focus
+  // back in the notification area.
+  void ShowPopup(bool FromKeyboard);
   bool HandleMessage(TMessage& Message);
 
   NOTIFYICONDATAA FIconData = {};

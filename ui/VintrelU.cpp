@@ -174,6 +174,7 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   labelState->SetAlignment(TAlignment::taCenter);
   labelState->SetLayout(TTextLayout::tlCenter);
   labelState->SetWordWrap(true);
+  labelState->SetLiveSetting(TLiveSetting::Polite);
   sbtnStart = Make<TSpeedButton>(this, panelStart, 4, 4, 45, 22);
   sbtnStart->SetCaption("&Stop");
   sbtnStart->SetGroupIndex(2);
@@ -219,21 +220,26 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   editSndConnect = MakeEdit(this, PageSound, 4, 24, 177, "connect.wav", 1);
   cbSndDisconnect = MakeCheckBox(this, PageSound, 4, 52, 129, "Sound On &Disconnect", 3);
   editSndDisconnect = MakeEdit(this, PageSound, 4, 72, 177, "disconnect.wav", 2);
-  auto SoundButton = [this, PageSound](int Left, int Top, const char* Hint, void (TVintrelF::*Handler)(TObject*)) {
+  // Named for a screen reader with the row's sound: the hints alone would
+  // make two "Play Sound" and two "Select Sound".
+  auto SoundButton = [this, PageSound](int Left, int Top, const char* Hint, const char* Row,
+                                       void (TVintrelF::*Handler)(TObject*)) {
     auto* Button = Make<TSpeedButton>(this, PageSound, Left, Top, 21, 21);
     GiveHint(Button, Hint);
+    Button->SetAccessibleName(std::string(Hint) + " on " + Row);
     Button->SetFlat(true);
     Button->SetTabStop(true);
     Button->OnClick = TNotifyEvent(this, Handler);
     return Button;
   };
-  sbtnPlaySndConnect = SoundButton(184, 24, "Play Sound", &TVintrelF::sbtnPlaySndConnectClick);
+  sbtnPlaySndConnect = SoundButton(184, 24, "Play Sound", "Connect", &TVintrelF::sbtnPlaySndConnectClick);
   sbtnPlaySndConnect->LoadGlyph("GLYPH_PLAY");
-  sbtnSelectSndConnect = SoundButton(208, 24, "Select Sound", &TVintrelF::sbtnSelectSndConnectClick);
+  sbtnSelectSndConnect = SoundButton(208, 24, "Select Sound", "Connect", &TVintrelF::sbtnSelectSndConnectClick);
   sbtnSelectSndConnect->SetCaption("...");
-  sbtnPlaySndDisconnect = SoundButton(184, 72, "Play Sound", &TVintrelF::sbtnPlaySndDisconnectClick);
+  sbtnPlaySndDisconnect = SoundButton(184, 72, "Play Sound", "Disconnect", &TVintrelF::sbtnPlaySndDisconnectClick);
   sbtnPlaySndDisconnect->LoadGlyph("GLYPH_PLAY");
-  sbtnSelectSndDisconnect = SoundButton(208, 72, "Select Sound", &TVintrelF::sbtnSelectSndDisconnectClick);
+  sbtnSelectSndDisconnect =
+      SoundButton(208, 72, "Select Sound", "Disconnect", &TVintrelF::sbtnSelectSndDisconnectClick);
   sbtnSelectSndDisconnect->SetCaption("...");
 
   // ---- Page 3, About; it also holds the three state pictures, hidden ----
@@ -376,10 +382,12 @@ bool TVintrelF::DialogKey(const MSG& Msg) {
 void TVintrelF::SelectNextPage(bool Forward) {
   TSpeedButton* const Buttons[] = {sbtnInfo, sbtnConfig, sbtnSound, sbtnAbout};
   constexpr int Count = 4;
+  // From the page on show, not from the button that is down: a field check
+  // that refused the way out keeps its page on show under another button.
   int Current = 0;
-  while (Current < Count && !Buttons[Current]->Down()) ++Current;
+  while (Current < Count - 1 && Buttons[Current]->Tag != nbControls->PageIndex()) ++Current;
   for (int Step = 1; Step < Count; ++Step) {
-    TSpeedButton* Next = Buttons[((Current % Count) + (Forward ? Step : Count - Step)) % Count];
+    TSpeedButton* Next = Buttons[(Current + (Forward ? Step : Count - Step)) % Count];
     if (!Next->Enabled()) continue;
     // The click's own path: the page leaves the focus, whose field may
     // refuse (a wrong interval keeps its page and its focus).

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -218,6 +219,48 @@ TEST_F(TrayIconTest, RightButtonReleaseWithoutAMenuReportsTheCursor) {
   EXPECT_EQ(Callback(NIN_KEYSELECT), 0);
   EXPECT_EQ(Callback(NIN_SELECT), 0);
   EXPECT_EQ(Selected, 1);
+
+  // The menu key's menu opens at the icon where the shell tells where that
+  // is, and at the pointer where it cannot.
+  static HWND Asked = nullptr;
+  Platform().Shell_NotifyIconGetRect = [](const NOTIFYICONIDENTIFIER* Icon, RECT* Place) -> HRESULT {
+    Asked = Icon->cbSize == sizeof *Icon && Icon->uID == 0 ? Icon->hWnd : nullptr;
+    *Place = {300, 580, 324, 604};
+    return S_OK;
+  };
+  EXPECT_EQ(Callback(WM_CONTEXTMENU), 0);
+  EXPECT_EQ(Asked, Tray->WindowHandle());
+  EXPECT_EQ(At.x, 312);
+  EXPECT_EQ(At.y, 592);
+  Platform().Shell_NotifyIconGetRect = [](const NOTIFYICONIDENTIFIER*, RECT*) -> HRESULT { return E_NOTIMPL; };
+  EXPECT_EQ(Callback(WM_CONTEXTMENU), 0);
+  EXPECT_EQ(At.x, Cursor.x);
+  EXPECT_EQ(At.y, Cursor.y);
+
+  // Escape from a menu: opened from the keyboard, the focus goes back to
+  // the notification area; opened with the mouse, it does not.
+  TPopupMenu Menu(nullptr);
+  TMenuItem Item(nullptr);
+  Item.SetCaption("&Item");
+  Menu.Add(&Item);
+  Tray->SetPopupMenu(&Menu);
+  const UINT_PTR Timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND Open = FindWindowA("#32768", nullptr); Open && IsWindowVisible(Open))
+      PostMessageA(Open, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  ASSERT_NE(Timer, 0u);
+  auto SetFocusCalls = [] {
+    return std::count_if(Calls().begin(), Calls().end(),
+                         [](const TrayCall& Call) { return Call.Message == NIM_SETFOCUS; });
+  };
+  for (LPARAM Message : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}) EXPECT_EQ(Callback(Message), 0) << Message;
+  EXPECT_EQ(SetFocusCalls(), 0);
+  EXPECT_EQ(Callback(WM_CONTEXTMENU), 0);
+  ASSERT_EQ(SetFocusCalls(), 1);
+  EXPECT_EQ(Calls().back().Data.hWnd, Tray->WindowHandle());
+  EXPECT_EQ(Calls().back().Data.uID, 0u);
+  EXPECT_TRUE(KillTimer(nullptr, Timer));
+  Tray->SetPopupMenu(nullptr);
 }
 
 // A window of the test's own: a message sent to it from another thread hands

@@ -103,6 +103,13 @@ class Keyboard : public ::testing::Test {
       if (Known == Name) return Field;
     return nullptr;
   }
+  // Chooses from the tray menu with a key, and waits for the menu to close.
+  bool FromTrayMenu(const char* Key) {
+    auto MenuShown = [&] { return vtest::WindowOf(Vintrel.ProcessId(), "#32768", true) != nullptr; };
+    vtest::PastDoubleClick();
+    return Xdotool("mousemove " + At(Icon) + " click 3") && WaitUntil(MenuShown, 5000) &&
+           Xdotool(std::string("key ") + Key) && WaitUntil([&] { return !MenuShown(); }, 5000);
+  }
   // Presses the keys, then waits for the focus to be on Name.
   bool Keys(const std::string& Keys, const std::string& Name) {
     return Xdotool("key " + Keys) && WaitUntil([&] { return Focused() == Name; }, 5000);
@@ -151,38 +158,48 @@ TEST_F(Keyboard, TabAndShiftTabCycleThroughTheEnabledFieldsAndButtonsOfThePageOn
   // their field, in screen order.
   ASSERT_TRUE(Click(SoundPage));
   EXPECT_TRUE(WaitUntil([&] { return Focused() == "Sound on Connect"; }, 5000)) << Focused();
-  const std::vector<std::string> Sound = {"connect sound",       "[Play Sound]", "[Select Sound]", "disconnect sound",
-                                          "Sound On Disconnect", "[Play Sound]", "[Select Sound]", "Sound on Connect"};
+  // Each button is named with its row's sound.
+  const std::vector<std::string> Sound = {
+      "connect sound",       "[Play Sound on Connect]",    "[Select Sound on Connect]",    "disconnect sound",
+      "Sound On Disconnect", "[Play Sound on Disconnect]", "[Select Sound on Disconnect]", "Sound on Connect"};
   EXPECT_EQ(Walk("Tab", Sound), Sound);
-  const std::vector<std::string> SoundBack = {"[Select Sound]",   "[Play Sound]",    "Sound On Disconnect",
-                                              "disconnect sound", "[Select Sound]",  "[Play Sound]",
-                                              "connect sound",    "Sound on Connect"};
+  const std::vector<std::string> SoundBack = {
+      "[Select Sound on Disconnect]", "[Play Sound on Disconnect]", "Sound On Disconnect", "disconnect sound",
+      "[Select Sound on Connect]",    "[Play Sound on Connect]",    "connect sound",       "Sound on Connect"};
   EXPECT_EQ(Walk("shift+Tab", SoundBack), SoundBack);
 
   // Enter on "..." opens the file dialog; cancelled, it leaves the focus
   // where it was, not on the bare window.
-  ASSERT_TRUE(Keys("shift+Tab", "[Select Sound]"));
+  ASSERT_TRUE(Keys("shift+Tab", "[Select Sound on Disconnect]"));
   ASSERT_TRUE(Xdotool("key Return"));
   HWND Dialog = nullptr;
   ASSERT_TRUE(
       WaitUntil([&] { return (Dialog = vtest::WindowOf(Vintrel.ProcessId(), "#32770", true)) != nullptr; }, 10000));
   PostMessageA(Dialog, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(Dialog); }, 5000));
-  EXPECT_TRUE(WaitUntil([&] { return Focused() == "[Select Sound]"; }, 5000)) << Focused();
+  EXPECT_TRUE(WaitUntil([&] { return Focused() == "[Select Sound on Disconnect]"; }, 5000)) << Focused();
+
+  // Start from the tray menu locks every field and button of the page on
+  // show; Stop brings the focus back to the first of them.
+  ASSERT_TRUE(FromTrayMenu("s"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 3; }, 5000));
+  ASSERT_TRUE(FromTrayMenu("s"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 4; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return Focused() == "Sound on Connect"; }, 5000)) << Focused();
 
   // The State page: its one stop is Start/Stop, which Space and Enter press
   // as Alt+S does; the page buttons stay out of the walk.
   ASSERT_TRUE(Click(InfoPage));
   EXPECT_TRUE(WaitUntil([&] { return Focused() == "[Start]"; }, 5000)) << Focused();
   ASSERT_TRUE(Xdotool("key Tab Tab shift+Tab space"));
-  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 3; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 5; }, 5000));
   EXPECT_EQ(Focused(), "[Stop]");
   ASSERT_TRUE(Xdotool("key Return"));
-  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 4; }, 5000));
-  ASSERT_TRUE(Xdotool("key alt+s"));
-  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 5; }, 5000));
-  ASSERT_TRUE(Xdotool("key alt+s"));
   ASSERT_TRUE(WaitUntil([&] { return LogLines() == 6; }, 5000));
+  ASSERT_TRUE(Xdotool("key alt+s"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 7; }, 5000));
+  ASSERT_TRUE(Xdotool("key alt+s"));
+  ASSERT_TRUE(WaitUntil([&] { return LogLines() == 8; }, 5000));
   EXPECT_EQ(Focused(), "[Start]");
 
   // Escape hides the window, as the minimise button does.
@@ -229,22 +246,30 @@ TEST_F(Keyboard, CtrlTabAndCtrlPageKeysChangeThePageAsAClickOnItsButtonDoes) {
   EXPECT_EQ(Role("URL"), ROLE_SYSTEM_STATICTEXT);  // the label comes first, then its field
   EXPECT_EQ(Role("Log"), ROLE_SYSTEM_TEXT);
   EXPECT_FALSE(vtest::DoDefaultAction(Window, "Config"));  // locked while monitoring runs
+  EXPECT_FALSE(vtest::Select(Window, "Config", SELFLAG_TAKESELECTION));
   ASSERT_TRUE(Xdotool("key space"));
   ASSERT_TRUE(WaitUntil([&] { return LogLines() == 4; }, 5000));
   EXPECT_TRUE(WaitUntil([&] { return Role("Stopped") == ROLE_SYSTEM_STATICTEXT; }, 5000));  // the status line
   vtest::AccessibleNode Tree = vtest::AccessibleTree(Window);
   RecordProperty("tree", Tree.Dump());
   std::printf("%s", Tree.Dump().c_str());
-  std::vector<std::string> Fields;
+  std::vector<std::string> Fields, Shortcuts, Tabs;
   std::function<void(const vtest::AccessibleNode&)> Collect = [&](const vtest::AccessibleNode& Node) {
-    if (Node.Role == ROLE_SYSTEM_TEXT) Fields.push_back(Node.Name);
+    if (Node.Role == ROLE_SYSTEM_TEXT) Fields.push_back(Node.Name), Shortcuts.push_back(Node.Shortcut);
+    if (Node.Role == ROLE_SYSTEM_PAGETABLIST)
+      for (const vtest::AccessibleNode& Tab : Node.Children) Tabs.push_back(Tab.Name);
     for (const vtest::AccessibleNode& Child : Node.Children) Collect(Child);
   };
   Collect(Tree);
   EXPECT_EQ(Fields,
             (std::vector<std::string>{"Log", "URL", "Interval", "TimeOut", "Sound on Connect", "Sound On Disconnect"}));
+  EXPECT_EQ(Shortcuts, (std::vector<std::string>{"", "Alt+U", "Alt+I", "Alt+T", "", ""}));
+  EXPECT_EQ(Tabs, (std::vector<std::string>{"Info", "Config", "Sound", "About"}));
   ASSERT_TRUE(vtest::DoDefaultAction(Window, "Config"));
   EXPECT_TRUE(WaitUntil([&] { return Selected("Config") && IsWindowVisible(FindByName("address")); }, 5000));
+  // Selecting a tab, as a UI Automation client does, is a click on it too.
+  ASSERT_TRUE(vtest::Select(Window, "Sound", SELFLAG_TAKESELECTION));
+  EXPECT_TRUE(WaitUntil([&] { return Selected("Sound") && Focused() == "Sound on Connect"; }, 5000)) << Focused();
 }
 
 TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverWayThePageIsChanged) {
@@ -288,6 +313,10 @@ TEST_F(Keyboard, AnIntervalThatIsNoNumberKeepsItsPageAndTheFocusWhicheverWayTheP
   std::string Erase = "key End";
   for (size_t I = 0; I < Typed.size(); ++I) Erase += " BackSpace";
   ASSERT_TRUE(Xdotool(Erase + " type 60"));
+  // The next page is the one after the page on show, whichever button the
+  // refused clicks left down.
+  EXPECT_TRUE(Keys("ctrl+Tab", "Sound on Connect")) << Focused();
+  EXPECT_TRUE(Keys("ctrl+shift+Tab", "address")) << Focused();
   ASSERT_TRUE(Click(InfoPage));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(Interval); }, 5000));
 }

@@ -187,18 +187,32 @@ AccessibleNode AccessibleTree(HWND Window) {
   return Root;
 }
 
-bool DoDefaultAction(HWND Window, const std::string& Name) {
+namespace {
+
+// Calls Act on the first object or element of that name; false when there is
+// none or it failed.
+bool ActOn(HWND Window, const std::string& Name, const std::function<HRESULT(IAccessible*, VARIANT)>& Act) {
   IAccessible* Object = ClientObject(Window);
   if (!Object) return false;
   AccessibleNode Root;
   bool Done = false;
   Walk(Object, Root, [&](IAccessible* Owner, long Child, const AccessibleNode& Node) {
     if (Node.Name != Name) return false;
-    Done = SUCCEEDED(Owner->accDoDefaultAction(Id(Child)));
+    Done = SUCCEEDED(Act(Owner, Id(Child)));
     return true;
   });
   Object->Release();
   return Done;
+}
+
+}  // namespace
+
+bool DoDefaultAction(HWND Window, const std::string& Name) {
+  return ActOn(Window, Name, [](IAccessible* Owner, VARIANT Child) { return Owner->accDoDefaultAction(Child); });
+}
+
+bool Select(HWND Window, const std::string& Name, long Flags) {
+  return ActOn(Window, Name, [Flags](IAccessible* Owner, VARIANT Child) { return Owner->accSelect(Flags, Child); });
 }
 
 }  // namespace vtest

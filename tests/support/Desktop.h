@@ -49,5 +49,8 @@ AccessibleNode AccessibleTree(HWND Window);
 // Runs the default action of the first object or element of that name in
 // the window, as a screen reader does; false when there is none or it refused.
 bool DoDefaultAction(HWND Window, const std::string& Name);
+// accSelect with those flags on the first object or element of that name;
+// false when there is none or it refused.
+bool Select(HWND Window, const std::string& Name, long Flags);
 
 }  // namespace vtest

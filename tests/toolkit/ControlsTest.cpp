@@ -6,6 +6,7 @@
 #include "tests/support/Desktop.h"
 #include "tests/support/Picture.h"
 #include "tests/support/Pump.h"
+#include "tests/support/Seams.h"
 #include "toolkit/Application.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/ExtCtrls.h"
@@ -49,6 +50,66 @@ class Recording : public TGraphicControl {
   }
   std::vector<std::string>& FLog;
   std::string FName;
+};
+
+// The system's annotation service, recording the properties set on
+// elements of windows instead of keeping them.
+class RecordedAnnotations final : public IAccPropServices {
+ public:
+  struct TCall {
+    HWND Window;
+    DWORD Object, Child;
+    GUID Property;
+    VARIANT Value;
+  };
+  static std::vector<TCall>& Calls() {
+    static std::vector<TCall> Made;
+    return Made;
+  }
+  static HRESULT WINAPI Create(REFCLSID Class, LPUNKNOWN, DWORD, REFIID Iid, LPVOID* Out) {
+    if (Class != CLSID_AccPropServices || Iid != IID_IAccPropServices) return REGDB_E_CLASSNOTREG;
+    *Out = static_cast<IAccPropServices*>(new RecordedAnnotations);
+    return S_OK;
+  }
+
+  HRESULT WINAPI QueryInterface(REFIID Iid, void** Out) override {
+    *Out = Iid == IID_IUnknown || Iid == IID_IAccPropServices ? this : nullptr;
+    if (*Out) AddRef();
+    return *Out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG WINAPI AddRef() override { return ++FRefs; }
+  ULONG WINAPI Release() override {
+    if (--FRefs) return FRefs;
+    delete this;
+    return 0;
+  }
+  HRESULT WINAPI SetHwndProp(HWND Window, DWORD Object, DWORD Child, MSAAPROPID Property, VARIANT Value) override {
+    Calls().push_back({Window, Object, Child, Property, Value});
+    return S_OK;
+  }
+  HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+  HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override {
+    return E_NOTIMPL;
+  }
+  HRESULT WINAPI ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+  HRESULT WINAPI SetHwndPropStr(HWND, DWORD, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override {
+    return E_NOTIMPL;
+  }
+  HRESULT WINAPI ClearHwndProps(HWND, DWORD, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+  HRESULT WINAPI ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
+  HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT WINAPI SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+  HRESULT WINAPI SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override {
+    return E_NOTIMPL;
+  }
+  HRESULT WINAPI ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+  HRESULT WINAPI ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
+  HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override { return E_NOTIMPL; }
+
+ private:
+  ULONG FRefs = 1;
 };
 
 class ControlsTest : public ::testing::Test {
@@ -276,14 +337,30 @@ TEST_F(ControlsTest, AScreenReaderFindsEveryControlWithItsNameRoleStateAndAction
   Unnamed->SetBounds(80, 80, 100, 21);
   Unnamed->SetParent(Form);
   Form->SetCaption("Form");
+  Label->SetLiveSetting(TLiveSetting::Polite);
 
+  // The page tabs sit in a page-tab list of their own; the live label is
+  // marked as one for a client when the window's object is asked for.
+  vtest::ScopedPlatform Seam;
+  Platform().CoCreateInstance = RecordedAnnotations::Create;
+  RecordedAnnotations::Calls().clear();
   vtest::AccessibleNode Tree = vtest::AccessibleTree(Form->Handle());
   RecordProperty("tree", Tree.Dump());
   EXPECT_EQ(Tree.Name, "Form");
-  ASSERT_EQ(Tree.Children.size(), 7u) << Tree.Dump();
-  const vtest::AccessibleNode &A = Tree.Children[0], &B = Tree.Children[1], &C = Tree.Children[2],
-                              &L = Tree.Children[3], &E = Tree.Children[4], &K = Tree.Children[5],
-                              &U = Tree.Children[6];
+  ASSERT_EQ(Tree.Children.size(), 6u) << Tree.Dump();
+  const vtest::AccessibleNode &List = Tree.Children[0], &C = Tree.Children[1], &L = Tree.Children[2],
+                              &E = Tree.Children[3], &K = Tree.Children[4], &U = Tree.Children[5];
+  EXPECT_EQ(List.Role, ROLE_SYSTEM_PAGETABLIST);
+  ASSERT_EQ(List.Children.size(), 2u) << Tree.Dump();
+  const vtest::AccessibleNode &A = List.Children[0], &B = List.Children[1];
+  ASSERT_FALSE(RecordedAnnotations::Calls().empty());
+  const RecordedAnnotations::TCall& Live = RecordedAnnotations::Calls().front();
+  EXPECT_EQ(Live.Window, Form->Handle());
+  EXPECT_EQ(Live.Object, static_cast<DWORD>(OBJID_CLIENT));
+  EXPECT_EQ(Live.Child, static_cast<DWORD>(Form->ChildIdOf(Label)));
+  EXPECT_EQ(Live.Property.Data1, 0xc12bcd8eu);  // LiveSetting
+  EXPECT_EQ(Live.Value.vt, VT_I4);
+  EXPECT_EQ(Live.Value.lVal, 1);  // polite
   EXPECT_EQ(A.Name, "One");
   EXPECT_EQ(A.Role, ROLE_SYSTEM_PAGETAB);
   EXPECT_EQ(A.State & (STATE_SYSTEM_SELECTED | STATE_SYSTEM_UNAVAILABLE), STATE_SYSTEM_SELECTED);
@@ -298,6 +375,7 @@ TEST_F(ControlsTest, AScreenReaderFindsEveryControlWithItsNameRoleStateAndAction
   EXPECT_EQ(L.DefaultAction, "");
   EXPECT_EQ(E.Name, "Address");  // the system's own object, named by its label
   EXPECT_EQ(E.Role, ROLE_SYSTEM_TEXT);
+  EXPECT_EQ(E.Shortcut, "Alt+A");
   EXPECT_EQ(K.Name, "Keep");
   EXPECT_EQ(K.Role, ROLE_SYSTEM_CHECKBUTTON);
   EXPECT_EQ(K.DefaultAction, "Check");
@@ -313,23 +391,41 @@ TEST_F(ControlsTest, AScreenReaderFindsEveryControlWithItsNameRoleStateAndAction
   EXPECT_TRUE(vtest::DoDefaultAction(Form->Handle(), "Two"));
   EXPECT_TRUE(vtest::PumpUntil([&] { return Two->Down() && !One->Down(); }, 2000));
 
-  // A caption that changes, and a button that goes up, are announced.
+  // A caption that changes, and a button that goes up, are announced; a
+  // live region's change is spoken as such while its window is shown.
+  constexpr DWORD LiveRegionChanged = 0x8019;
   static std::vector<std::pair<DWORD, LONG>> Events;
   Events.clear();
   HWINEVENTHOOK Hook = SetWinEventHook(
-      EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+      EVENT_OBJECT_STATECHANGE, LiveRegionChanged, nullptr,
       [](HWINEVENTHOOK, DWORD Event, HWND, LONG, LONG Child, DWORD, DWORD) {
-        Events.push_back({Event, Child});
+        if (Event == EVENT_OBJECT_STATECHANGE || Event == EVENT_OBJECT_NAMECHANGE || Event == LiveRegionChanged)
+          Events.push_back({Event, Child});
       },
       GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
   ASSERT_NE(Hook, nullptr);
   Label->SetCaption("Host");
   One->SetDown(true);
+  Form->Show();
+  Label->SetCaption("Port");
   using Event = std::pair<DWORD, LONG>;
-  EXPECT_TRUE(vtest::PumpUntil([&] { return Events.size() >= 3; }, 2000));
-  EXPECT_EQ(Events, (std::vector<Event>{
-                        {EVENT_OBJECT_NAMECHANGE, 4}, {EVENT_OBJECT_STATECHANGE, 2}, {EVENT_OBJECT_STATECHANGE, 1}}));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Events.size() >= 5; }, 2000));
+  EXPECT_EQ(Events, (std::vector<Event>{{EVENT_OBJECT_NAMECHANGE, 4},
+                                        {EVENT_OBJECT_STATECHANGE, 2},
+                                        {EVENT_OBJECT_STATECHANGE, 1},
+                                        {EVENT_OBJECT_NAMECHANGE, 4},
+                                        {LiveRegionChanged, 4}}));
   EXPECT_TRUE(UnhookWinEvent(Hook));
+
+  // Selecting a page tab clicks it, as its default action does; a locked
+  // one refuses.
+  EXPECT_TRUE(vtest::Select(Form->Handle(), "Two", SELFLAG_TAKESELECTION));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Two->Down() && !One->Down(); }, 2000));
+  EXPECT_TRUE(vtest::Select(Form->Handle(), "One", SELFLAG_TAKEFOCUS));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return One->Down(); }, 2000));
+  EXPECT_FALSE(vtest::Select(Form->Handle(), "Two", SELFLAG_ADDSELECTION));
+  Two->SetEnabled(false);
+  EXPECT_FALSE(vtest::Select(Form->Handle(), "Two", SELFLAG_TAKESELECTION));
 }
 
 }  // namespace
