@@ -7,7 +7,9 @@
 // looks at the exit code. So the program runs its cases in a second process
 // of itself, waits for its end and prints its exit code last; a case passes
 // only on the summary followed by "[  EXITED  ] with code 0" (see
-// tests/CMakeLists.txt).
+// tests/CMakeLists.txt). Under Wine, CTest's launcher (cmake/wine-run) waits
+// for the process and prints its exit code instead, and says so by setting
+// VINTREL_CASE_PROCESS: a second process costs a second a case there.
 
 #include "toolkit/Application.h"
 
