@@ -306,12 +306,12 @@ TEST_F(ControlsTest, AScreenReaderFindsEveryControlWithItsNameRoleStateAndAction
   // A default action runs as a click, from the loop; a disabled control's
   // and a label's are refused.
   EXPECT_TRUE(vtest::DoDefaultAction(Form->Handle(), "Select File"));
-  EXPECT_TRUE(vtest::PumpUntil([&] { return Clicks == 1; }, 10000));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Clicks == 1; }, 2000));
   EXPECT_FALSE(vtest::DoDefaultAction(Form->Handle(), "Two"));
   EXPECT_FALSE(vtest::DoDefaultAction(Form->Handle(), "Address"));
   Two->SetEnabled(true);
   EXPECT_TRUE(vtest::DoDefaultAction(Form->Handle(), "Two"));
-  EXPECT_TRUE(vtest::PumpUntil([&] { return Two->Down() && !One->Down(); }, 10000));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Two->Down() && !One->Down(); }, 2000));
 
   // A caption that changes, and a button that goes up, are announced.
   static std::vector<std::pair<DWORD, LONG>> Events;
@@ -326,7 +326,7 @@ TEST_F(ControlsTest, AScreenReaderFindsEveryControlWithItsNameRoleStateAndAction
   Label->SetCaption("Host");
   One->SetDown(true);
   using Event = std::pair<DWORD, LONG>;
-  EXPECT_TRUE(vtest::PumpUntil([&] { return Events.size() >= 3; }, 10000));
+  EXPECT_TRUE(vtest::PumpUntil([&] { return Events.size() >= 3; }, 2000));
   EXPECT_EQ(Events, (std::vector<Event>{
                         {EVENT_OBJECT_NAMECHANGE, 4}, {EVENT_OBJECT_STATECHANGE, 2}, {EVENT_OBJECT_STATECHANGE, 1}}));
   EXPECT_TRUE(UnhookWinEvent(Hook));
