@@ -4,11 +4,8 @@
 
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainWindowFixture.h"
-#include "tests/support/Picture.h"
 
 #include <commctrl.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -269,61 +266,6 @@ TEST_F(MainWindowTest, InHighContrastThePaintingUsesTheSystemsColourPairsOnlyAnd
   Switch(false, WM_SYSCOLORCHANGE);
   EXPECT_FALSE(HighContrast());
   EXPECT_EQ(Count(Form->sbtnInfo, COLOR_BTNHIGHLIGHT), Dither);
-}
-
-// Not a check: the README's picture of the window in a high-contrast scheme,
-// which "scripts/screenshots --high-contrast" takes. Wine has no such
-// setting: it comes from the seam, and the scheme's colours (white on black,
-// as Windows' "High Contrast Black" has them) from SetSysColors, which are
-// put back at the end. Writes state.bmp, config.bmp, sound.bmp and about.bmp
-// into the folder named by VINTREL_SHOTS.
-TEST_F(MainWindowTest, DISABLED_HighContrastPictures) {
-  const char* Folder = std::getenv("VINTREL_SHOTS");
-  ASSERT_NE(Folder, nullptr);
-  const COLORREF White = RGB(255, 255, 255), Black = RGB(0, 0, 0), Purple = RGB(128, 0, 128);
-  const int Elements[] = {COLOR_BTNFACE,      COLOR_BTNTEXT,       COLOR_WINDOW,        COLOR_WINDOWTEXT,
-                          COLOR_HIGHLIGHT,    COLOR_HIGHLIGHTTEXT, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT,
-                          COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW,     COLOR_3DDKSHADOW,    COLOR_3DLIGHT,
-                          COLOR_GRAYTEXT};
-  const COLORREF Scheme[] = {Black,         White,
-                             Black,         White,
-                             Purple,        White,
-                             Purple,        White,
-                             White,         RGB(128, 128, 128),
-                             White,         RGB(192, 192, 192),
-                             RGB(0, 255, 0)};
-  std::vector<COLORREF> Saved;
-  for (int Element : Elements) Saved.push_back(GetSysColor(Element));
-  FakeScreen::HighContrast() = true;
-  ASSERT_TRUE(SetSysColors(13, Elements, Scheme));
-  struct Restore {
-    const int* Elements;
-    const COLORREF* Colors;
-    ~Restore() {
-      SetSysColors(13, Elements, Colors);
-      SetHighContrast(false);
-    }
-  } AtTheEnd{Elements, Saved.data()};
-  SendMessageA(Application->Handle(), WM_SYSCOLORCHANGE, 0, 0);
-  ShowWindowFromTray();
-  auto Shoot = [&](const char* Name) {
-    PumpFor(300);
-    RedrawWindow(Form->WindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    PumpFor(300);
-    RECT R;
-    GetWindowRect(Form->WindowHandle(), &R);
-    vtest::Picture Shot(R.right - R.left, R.bottom - R.top);
-    Shot.CopyScreen(R.left, R.top);
-    EXPECT_TRUE(Shot.SaveBmp(std::string(Folder) + "\\" + Name + ".bmp")) << Name;
-  };
-  Shoot("state");
-  ClickAt(Form->sbtnStart);  // Stop: the configuration unlocks
-  ClickAt(Form->sbtnConfig);
-  Shoot("config");
-  ClickAt(Form->sbtnSound);
-  Shoot("sound");
-  ClickAt(Form->sbtnAbout);
-  Shoot("about");
 }
 
 TEST_F(MainWindowTest, ADockedWindowThatWouldReachBeyondTheWorkAreaOrTheScreenMovesJustInside) {

@@ -137,7 +137,7 @@ TEST_F(TrayIconTest, StartUpAsTheWindowLayoutAppliesIt) {
   ASSERT_EQ(Calls().size(), 1u);
   Tray->SetToolTip("Vintrel");
 
-  EXPECT_TRUE(PumpUntil([] { return Calls().size() >= 3; }, 2000));
+  EXPECT_TRUE(PumpUntil([] { return Calls().size() >= 3; }, 10000));
   PumpFor(100);
   const HICON Picture = Tray->Icon().Handle();
   ASSERT_NE(Picture, nullptr);
@@ -278,7 +278,7 @@ LRESULT CALLBACK NestingProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam
   SendMessageA(Nesting->Tray, WM_TRAYICON, 0, WM_LBUTTONUP);
   // One message at a time, so that a message that posts itself again cannot
   // keep the loop from its bound.
-  const ULONGLONG Deadline = GetTickCount64() + 2000;
+  const ULONGLONG Deadline = GetTickCount64() + 10000;
   while (!Nesting->Done() && GetTickCount64() < Deadline) {
     MSG Queued;
     if (PeekMessageA(&Queued, nullptr, 0, 0, PM_REMOVE))
@@ -308,7 +308,7 @@ TEST_F(TrayIconTest, ACallbackHandedOnInsideASentMessageIsHandledOnceByTheNextLo
     SendMessageA(Window, WM_APP, 0, 0);
     Answered = true;
   });
-  const bool Returned = PumpUntil([&] { return Answered.load(); }, 5000);
+  const bool Returned = PumpUntil([&] { return Answered.load(); }, 15000);
   Sender.join();  // the handler has returned, its loop bounded
   PumpFor(100);
   Nesting = nullptr;

@@ -55,14 +55,16 @@ int IconWidth(HICON Icon) {
 
 std::vector<int> Bounds(TControl* C) { return {C->Left(), C->Top(), C->Width(), C->Height()}; }
 
-// What each scale gives: the client area, the shell's small icon, the glyph
-// drawn for it, and the height of a line of the window's text (13 pixels at
-// 96 DPI).
+// What each scale gives: the client area, the window's outer size around it
+// (the modal frame, as Wine draws it 3 pixels wide at every scale), the
+// shell's small icon, and the glyph drawn for it.
 struct Scale {
-  int Dpi, ClientWidth, ClientHeight, Lamp, GlyphWidth, GlyphHeight;
+  int Dpi, ClientWidth, ClientHeight, OuterWidth, OuterHeight, Lamp, GlyphWidth, GlyphHeight;
 };
-constexpr Scale Scales[] = {
-    {96, 300, 120, 16, 12, 11}, {120, 375, 150, 20, 15, 14}, {144, 450, 180, 24, 18, 17}, {192, 600, 240, 32, 24, 22}};
+constexpr Scale Scales[] = {{96, 300, 120, 306, 126, 16, 12, 11},
+                            {120, 375, 150, 381, 156, 20, 15, 14},
+                            {144, 450, 180, 456, 186, 24, 18, 17},
+                            {192, 600, 240, 606, 246, 32, 24, 22}};
 
 const Scale& At(int Dpi) {
   for (const Scale& S : Scales)
@@ -115,10 +117,7 @@ class HighDpiTest : public vtest::MainWindowFixture {
   // 100, 50); to the tray's hidden window too unless told otherwise.
   RECT ChangeDpi(int NewDpi, bool Tray = true) {
     HWND Window = Form->WindowHandle();
-    RECT Suggested = WindowRectForClient({0, 0, At(NewDpi).ClientWidth, At(NewDpi).ClientHeight},
-                                         static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_STYLE)),
-                                         static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_EXSTYLE)), NewDpi);
-    OffsetRect(&Suggested, 100 - Suggested.left, 50 - Suggested.top);
+    RECT Suggested = {100, 50, 100 + At(NewDpi).OuterWidth, 50 + At(NewDpi).OuterHeight};
     SendMessageA(Window, WM_DPICHANGED, MAKEWPARAM(NewDpi, NewDpi), reinterpret_cast<LPARAM>(&Suggested));
     if (Tray)
       SendMessageA(Form->trayIcon->WindowHandle(), WM_DPICHANGED, MAKEWPARAM(NewDpi, NewDpi),
@@ -265,11 +264,8 @@ TEST_F(HighDpiTest, AtAnotherScaleTheWindowIsLaidOutAgainFromTheDesignAndAnUndoc
     SCOPED_TRACE(S.Dpi);
     SIZE Size = {0, 0};
     EXPECT_TRUE(SendMessageA(Window, WM_GETDPISCALEDSIZE, S.Dpi, reinterpret_cast<LPARAM>(&Size)));
-    const RECT Expected = WindowRectForClient({0, 0, S.ClientWidth, S.ClientHeight},
-                                              static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_STYLE)),
-                                              static_cast<DWORD>(GetWindowLongPtrA(Window, GWL_EXSTYLE)), S.Dpi);
-    EXPECT_EQ(Size.cx, Expected.right - Expected.left);
-    EXPECT_EQ(Size.cy, Expected.bottom - Expected.top);
+    EXPECT_EQ(Size.cx, S.OuterWidth);
+    EXPECT_EQ(Size.cy, S.OuterHeight);
   }
   // A change without a suggested rectangle keeps the window where it is.
   Undock();

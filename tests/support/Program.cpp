@@ -121,9 +121,12 @@ void Program::Start() {
   STARTUPINFOW Startup = {};
   Startup.cb = sizeof Startup;
   std::wstring CommandLine = L"\"" + Utf16(FPath) + L"\"";
+  // Windows refuses a program's path of MAX_PATH or more in its plain form,
+  // whatever the manifest says: the "\\?\" form takes it (the command line
+  // keeps the plain path the user sees).
+  const std::wstring Path = (FPath.size() >= MAX_PATH ? L"\\\\?\\" : L"") + Utf16(FPath);
   // Started from another folder: the program must find its files by its own path.
-  if (!CreateProcessW(Utf16(FPath).c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
-                      &FInfo))
+  if (!CreateProcessW(Path.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &FInfo))
     throw std::runtime_error("cannot start " + FPath);
 }
 
