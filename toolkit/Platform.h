@@ -50,3 +50,15 @@ TPlatform& Platform();
 
 // Directory of the running executable, with its trailing backslash.
 std::wstring ExeDirectory();
+
+// A procedure of a system library that a run may never need (the file
+// dialog's, the sounds', the screen reader's). The library is loaded at the
+// first call, from the system folder only, not at the start: each one costs
+// the process memory and start time for as long as it runs. It stays loaded
+// for the rest of the run (a procedure of it may still be running on another
+// thread). nullptr when the library or the procedure is missing.
+FARPROC LateProcAddress(const char* Library, const char* Name);
+template <class F>
+F LateProc(const char* Library, const char* Name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(LateProcAddress(Library, Name)));
+}
