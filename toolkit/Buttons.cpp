@@ -127,7 +127,7 @@ void TSpeedButton::Paint() {
       if (HighContrast())
         FillRect(DC, &Inner, GetSysColorBrush(COLOR_HIGHLIGHT));
       else
-        FillRect(DC, &Inner, FDownBrush.Get());
+        FillRect(DC, &Inner, FDownBrush.DownPattern());
     }
     if (Sunken || (FHot && Enabled())) DrawEdge(DC, &R, Sunken ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
   } else {

@@ -555,11 +555,7 @@ HBRUSH TWinControl::ColorBrush() {
   // System colours are resolved anew at each paint, so a new desktop colour
   // shows at once; the brush is only kept while it still matches. It is
   // never selected into a context, so it can go at any time.
-  COLORREF Wanted = ColorToRGB(Color());
-  LOGBRUSH Log;
-  if (FBrush && GetObjectA(FBrush.Get(), sizeof Log, &Log) && Log.lbColor == Wanted) return FBrush.Get();
-  FBrush.Reset(Platform().CreateSolidBrush(Wanted));
-  return FBrush.Get();
+  return FBrush.Solid(ColorToRGB(Color()));
 }
 
 HBRUSH TWinControl::CtlColor(HDC DC) {

@@ -112,14 +112,24 @@ struct TSharedBitmap {
 };
 auto& Bitmaps = Store<std::string, TSharedBitmap>;
 
-struct TColorPair {
-  COLORREF Face, Light;
-  bool operator==(const TColorPair&) const = default;
-};
 struct TSharedBrush {
   HBRUSH Handle;
 };
-auto& Brushes = Store<TColorPair, TSharedBrush>;
+auto& Brushes = Store<TBrushUse::TKey, TSharedBrush>;
+
+// The checkered face of a button that stays down.
+HBRUSH MakeDownPattern(COLORREF Face, COLORREF Light) {
+  TWindowDC Screen(nullptr);
+  TBitmapHandle Pattern(Platform().CreateCompatibleBitmap(Screen.Get(), 8, 8));
+  {
+    TMemoryDC Memory(Screen.Get());
+    TSelection Selected(Memory.Get(), Pattern.Get());
+    for (int Y = 0; Y < 8; ++Y)
+      for (int X = 0; X < 8; ++X) SetPixel(Memory.Get(), X, Y, ((X + Y) & 1) ? Light : Face);
+  }
+  // The brush keeps its own copy of the pattern.
+  return Platform().CreatePatternBrush(Pattern.Get());
+}
 
 // A font of that shape, with the bitmap face's stand-ins.
 HFONT MakeFont(const TFontShape& Shape) {
@@ -412,33 +422,23 @@ void TBitmapResource::LoadForDpi(const std::string& Name, int Dpi) {
   Load(Name.c_str());
 }
 
-// ---- TDownBrush ----
+// ---- TBrushUse ----
 
-HBRUSH TDownBrush::Get() {
-  const COLORREF Face = GetSysColor(COLOR_BTNFACE), Light = GetSysColor(COLOR_BTNHIGHLIGHT);
-  if (FHandle && Face == FFace && Light == FLight) return FHandle;
+HBRUSH TBrushUse::Get(const TKey& Key) {
+  if (FHandle && Key == FKey) return FHandle;
   Reset();
   FHandle = Brushes()
-                .Acquire({Face, Light},
+                .Acquire(Key,
                          [&] {
-                           TWindowDC Screen(nullptr);
-                           TBitmapHandle Pattern(Platform().CreateCompatibleBitmap(Screen.Get(), 8, 8));
-                           {
-                             TMemoryDC Memory(Screen.Get());
-                             TSelection Selected(Memory.Get(), Pattern.Get());
-                             for (int Y = 0; Y < 8; ++Y)
-                               for (int X = 0; X < 8; ++X) SetPixel(Memory.Get(), X, Y, ((X + Y) & 1) ? Light : Face);
-                           }
-                           // The brush keeps its own copy of the pattern.
-                           return TSharedBrush{Platform().CreatePatternBrush(Pattern.Get())};
+                           return TSharedBrush{Key.Pattern ? MakeDownPattern(Key.Color, Key.Light)
+                                                           : Platform().CreateSolidBrush(Key.Color)};
                          })
                 .Handle;
-  FFace = Face;
-  FLight = Light;
+  FKey = Key;
   return FHandle;
 }
 
-void TDownBrush::Reset() {
+void TBrushUse::Reset() {
   if (FHandle) Brushes().Release(FHandle);
   FHandle = nullptr;
 }

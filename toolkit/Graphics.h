@@ -268,22 +268,35 @@ class TBitmapResource {
   COLORREF FTransparent = 0;
 };
 
-// The checkered face of a button that stays down, as the classic look has
-// it, in the button face and highlight colours of the moment. The toolkit
-// keeps one such brush per pair of colours, shared by its users.
-class TDownBrush {
+// A use of one of the toolkit's brushes: it keeps one GDI brush per
+// description (a solid colour, or the checkered face of a button that stays
+// down), shared by every user of that description and deleted with the last.
+class TBrushUse {
  public:
-  TDownBrush() = default;
-  ~TDownBrush() { Reset(); }
-  TDownBrush(const TDownBrush&) = delete;
-  TDownBrush& operator=(const TDownBrush&) = delete;
-  // The brush for today's colours (a new one after they changed).
-  HBRUSH Get();
+  TBrushUse() = default;
+  ~TBrushUse() { Reset(); }
+  TBrushUse(const TBrushUse&) = delete;
+  TBrushUse& operator=(const TBrushUse&) = delete;
+
+  // A solid brush of the colour.
+  HBRUSH Solid(COLORREF Color) { return Get({false, Color, 0}); }
+  // The checkered face of a button that stays down, as the classic look has
+  // it, in the button face and highlight colours of the moment.
+  HBRUSH DownPattern() { return Get({true, GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNHIGHLIGHT)}); }
+  // Lets go of the brush.
+  void Reset();
+
+  struct TKey {
+    bool Pattern;
+    COLORREF Color, Light;
+    bool operator==(const TKey&) const = default;
+  };
 
  private:
-  void Reset();
-  HBRUSH FHandle = nullptr;  // shared: one use of the toolkit's brush of these colours
-  COLORREF FFace = 0, FLight = 0;
+  // The brush of that description, kept while the description stays.
+  HBRUSH Get(const TKey& Key);
+  HBRUSH FHandle = nullptr;  // shared: one use of the toolkit's brush of FKey
+  TKey FKey = {};
 };
 
 // Draws a glyph with its bottom-left pixel's colour left out; a disabled
