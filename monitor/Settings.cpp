@@ -110,11 +110,12 @@ void TVintrelF::LoadSettings() {
   // before and after the reads, so a file taken in between counts too.
   FSettingsUnread = UnreadableFile(Path);
   const TIniFile Ini(Path);
+  FSettingsTexts.clear();
   // A text value as the file holds it, kept for the end of the run.
   auto ReadText = [&](const char* Section, const char* Key, const std::string& Default) {
     std::wstring Value = Ini.ReadString(WideText(Section), WideText(Key), WideText(Default));
     std::string Shown = AnsiText(Value);
-    FSettingsTexts[Key] = std::move(Value);
+    FSettingsTexts.emplace_back(Key, std::move(Value));
     return Shown;
   };
   editURL->SetText(ReadText("config", "url", ProductURL));
@@ -164,7 +165,8 @@ void TVintrelF::SaveSettings() {
     TIniFile Ini(Path);
     // A field that still shows what the file held writes back what it held.
     auto WriteText = [&](const char* Section, const char* Key, const std::string& Shown) {
-      auto Read = FSettingsTexts.find(Key);
+      auto Read = std::find_if(FSettingsTexts.begin(), FSettingsTexts.end(),
+                               [Key](const auto& Text) { return Text.first == Key; });
       if (Read != FSettingsTexts.end() && AnsiText(Read->second) == Shown)
         WriteWide(Ini, Path, Section, Key, Read->second);
       else

@@ -19,8 +19,9 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 // The monitoring state on show.
@@ -165,7 +166,7 @@ class TVintrelF : public TCustomForm {
   // The text values as the settings file held them at the start, by key. The
   // fields show them in the code page; one the user left as it was goes back
   // whole, characters the code page lacks included.
-  std::map<std::string, std::wstring> FSettingsTexts;
+  std::vector<std::pair<std::string, std::wstring>> FSettingsTexts;
   // The lines this run logged that are not in the log file (yet): Save Log
   // was not ticked when they were logged, or the file could not take them.
   std::string FLogUnkept;
