@@ -4,6 +4,7 @@
 
 #include "bench/AnswerTimes.h"
 #include "bench/CpuUse.h"
+#include "bench/Footprint.h"
 #include "bench/MeasureCheck.h"
 #include "bench/Plan.h"
 #include "bench/ProbeCost.h"
@@ -44,6 +45,7 @@ const Section Sections[] = {
     {"soak", "Resource counters and soak", bench::SoakSection},
     {"cpu", "CPU use", bench::CpuUseSection},
     {"start", "Start and close", bench::StartAndCloseSection},
+    {"footprint", "Idle footprint", bench::FootprintSection},
 };
 
 // Each section is printed as soon as it is done, so a long run shows its

@@ -4,7 +4,7 @@
 
 namespace bench {
 
-const char* const SectionNames[] = {"probe", "answer", "disk", "soak", "cpu", "start", nullptr};
+const char* const SectionNames[] = {"probe", "answer", "disk", "soak", "cpu", "start", "footprint", nullptr};
 
 namespace {
 
@@ -24,6 +24,7 @@ void Shrink(Plan& P) {
   P.ControlStep = 25;
   P.CpuSeconds = 60;
   P.StartRuns = 2;
+  P.FootprintRuns = 1;
   P.KeptLogLines = {0, 20000, 200000};
 }
 

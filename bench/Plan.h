@@ -23,6 +23,7 @@ struct Plan {
   // Start and close: lines of each kept log; the first, empty, is the one the
   // others are compared with.
   std::vector<int> KeptLogLines = {0, 100000, 1000000};
+  int FootprintRuns = 3;           // idle footprint: runs of each program
   std::set<std::string> Sections;  // empty: all
 
   bool Runs(const std::string& Section) const { return Sections.empty() || Sections.count(Section) != 0; }

@@ -167,6 +167,63 @@ long long GdiObjectCount() {
   return Count;
 }
 
+GdiTally GdiObjectsOf(HANDLE Process, DWORD Pid) {
+  static const auto Query = reinterpret_cast<QueryInformationProcess>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  GdiTally Tally;
+  PROCESS_BASIC_INFORMATION Basic{};
+  void* Table = nullptr;
+  if (!Query || Query(Process, ProcessBasicInformation, &Basic, sizeof Basic, nullptr) != 0 || !Basic.PebBaseAddress ||
+      !ReadProcessMemory(Process, static_cast<char*>(static_cast<void*>(Basic.PebBaseAddress)) + PebGdiTableOffset,
+                         &Table, sizeof Table, nullptr) ||
+      !Table)
+    return Tally;
+  // Only the committed part of the table can be read.
+  MEMORY_BASIC_INFORMATION Region{};
+  if (!VirtualQueryEx(Process, Table, &Region, sizeof Region) || Region.State != MEM_COMMIT) return Tally;
+  const auto Readable = static_cast<std::size_t>(static_cast<const char*>(Region.BaseAddress) + Region.RegionSize -
+                                                 static_cast<const char*>(Table));
+  std::vector<GdiEntry> Entries(std::min(GdiTableEntries, Readable / sizeof(GdiEntry)));
+  SIZE_T Read = 0;
+  if (!ReadProcessMemory(Process, Table, Entries.data(), Entries.size() * sizeof(GdiEntry), &Read)) return Tally;
+  Tally.Total = 0;
+  for (std::size_t I = 0; I < Read / sizeof(GdiEntry); ++I) {
+    const GdiEntry& E = Entries[I];
+    if (E.Type == 0 || (E.ProcessId != 0 && E.ProcessId != static_cast<USHORT>(Pid))) continue;
+    // Stock objects (the 0x80 bit of the handle's upper word) are the
+    // system's, in every process alike.
+    if (E.Unique & 0x80) continue;
+    ++Tally.Total;
+    // The kind is the type's low five bits, as both systems number them.
+    switch (E.Type & 0x1F) {
+      case 0x01:
+        ++Tally.DCs;
+        break;
+      case 0x04:
+        ++Tally.Regions;
+        break;
+      // Windows' bitmaps are of type 5; Wine's of type 9, and its type 5
+      // goes with each DC.
+      case 0x05:
+        ++Tally.Surfaces;
+        break;
+      case 0x09:
+        ++Tally.Bitmaps;
+        break;
+      case 0x0A:
+        ++Tally.Fonts;
+        break;
+      case 0x10:
+        (E.Type & 0x60 ? Tally.Other : Tally.Brushes)++;
+        break;  // pens have 0x30, 0x50
+      default:
+        ++Tally.Other;
+        break;
+    }
+  }
+  return Tally;
+}
+
 long long WindowCount(DWORD Pid) {
   WindowTally Tally{Pid, 0};
   EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&Tally));

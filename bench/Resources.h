@@ -20,6 +20,16 @@ long long HandleCount(DWORD Pid);
 // owner field 0; Windows shares it and fills the owner, so both are counted.
 long long GdiObjectCount();
 
+// Live GDI objects of another process, by kind: its PEB's handle table
+// read with ReadProcessMemory (Process needs PROCESS_QUERY_INFORMATION and
+// PROCESS_VM_READ), without the stock objects every process has. Total is
+// -1 when the table cannot be read.
+struct GdiTally {
+  long long Total = -1;
+  long long Fonts = 0, Bitmaps = 0, Surfaces = 0, DCs = 0, Regions = 0, Brushes = 0, Other = 0;
+};
+GdiTally GdiObjectsOf(HANDLE Process, DWORD Pid);
+
 // Windows of process Pid: top-level, message-only, and all their descendants.
 long long WindowCount(DWORD Pid);
 

@@ -18,6 +18,7 @@ struct TLogWriter::TShared {
   bool MayRewrite = false;
   bool Quit = false;  // the owner is gone without an end
   TLogEnd End;
+  LONG References = 1;
   // Set once the end is settled; made before the thread, closed by the last owner.
   HANDLE Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
@@ -65,24 +66,31 @@ TLogEnd Settle(const std::wstring& LogPath, const std::wstring& AsidePath, const
 
 }  // namespace
 
-TLogWriter::TLogWriter(std::wstring LogPath, std::wstring AsidePath) : FShared(std::make_shared<TShared>()) {
+TLogWriter::TLogWriter(std::wstring LogPath, std::wstring AsidePath) : FShared(new TShared) {
   FShared->LogPath = std::move(LogPath);
   FShared->AsidePath = std::move(AsidePath);
 }
 
 TLogWriter::~TLogWriter() {
-  TLocked Hold(FShared->Lock);
-  FShared->Quit = true;
-  WakeConditionVariable(&FShared->Wake);
+  {
+    TLocked Hold(FShared->Lock);
+    FShared->Quit = true;
+    WakeConditionVariable(&FShared->Wake);
+  }
+  Release(FShared);
+}
+
+void TLogWriter::Release(TShared* S) {
+  if (InterlockedDecrement(&S->References) == 0) delete S;
 }
 
 bool TLogWriter::Started() {
   if (FThreadTried) return FThreadRuns;
   FThreadTried = true;
-  auto* Reference = new std::shared_ptr<TShared>(FShared);
-  HANDLE Thread = FShared->Done ? CreateThread(nullptr, 0, ThreadProc, Reference, 0, nullptr) : nullptr;
+  InterlockedIncrement(&FShared->References);
+  HANDLE Thread = FShared->Done ? CreateThread(nullptr, 0, ThreadProc, FShared, 0, nullptr) : nullptr;
   if (!Thread) {
-    delete Reference;
+    InterlockedDecrement(&FShared->References);
     return false;
   }
   CloseHandle(Thread);  // never waited for but through Done
@@ -142,8 +150,9 @@ TLogEnd TLogWriter::Finish(std::string_view Last, DWORD TimeoutMs, bool MayRewri
 }
 
 DWORD WINAPI TLogWriter::ThreadProc(LPVOID Parameter) {
-  std::unique_ptr<std::shared_ptr<TShared>> Reference(static_cast<std::shared_ptr<TShared>*>(Parameter));
-  Work(**Reference);
+  auto* S = static_cast<TShared*>(Parameter);
+  Work(*S);
+  Release(S);
   return 0;
 }
 

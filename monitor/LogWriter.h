@@ -14,7 +14,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -64,9 +63,11 @@ class TLogWriter {
   struct TShared;
   static DWORD WINAPI ThreadProc(LPVOID Parameter);
   static void Work(TShared& S);
+  // Lets go of one reference; the last one frees the state.
+  static void Release(TShared* S);
   bool Started();
 
-  std::shared_ptr<TShared> FShared;  // shared with the thread, which holds a reference of its own
+  TShared* FShared;  // counted: one reference of this object's, one of the thread's
   bool FThreadTried = false;
   bool FThreadRuns = false;
 };

@@ -111,10 +111,11 @@ std::string LogEndMessage(const TLogEnd& End) {
       return Format("Cannot write to %s: %s. The lines it could not take could not be kept in %s either: %s",
                     {Log, SystemErrorText(End.Error), Aside, SystemErrorText(End.AsideError)});
     default:
+      static_assert(CloseWaitMs == 5000, "the message says how long Close waits");
       return Format(
-          "Cannot write to %s: the disk did not answer within %s seconds, and the lines it had not taken "
+          "Cannot write to %s: the disk did not answer within 5 seconds, and the lines it had not taken "
           "may be lost",
-          {Log, std::to_string(CloseWaitMs / 1000)});
+          {Log});
   }
 }
 

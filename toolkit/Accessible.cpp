@@ -10,13 +10,44 @@
 
 namespace {
 
+// The libraries of the objects handed to a client are loaded when a client
+// first asks for one (WM_GETOBJECT), never in a run without a screen reader.
+BSTR AllocString(UINT Length) {
+  static const auto Alloc = LateProc<decltype(&::SysAllocStringLen)>("oleaut32.dll", "SysAllocStringLen");
+  return Alloc ? Alloc(nullptr, Length) : nullptr;
+}
+
+HRESULT ObjectFromWindow(HWND Wnd, DWORD Id, REFIID Interface, void** Out) {
+  static const auto Get = LateProc<decltype(&::AccessibleObjectFromWindow)>("oleacc.dll", "AccessibleObjectFromWindow");
+  return Get ? Get(Wnd, Id, Interface, Out) : E_FAIL;
+}
+
+HRESULT StandardObject(HWND Wnd, LONG Id, REFIID Interface, void** Out) {
+  static const auto Create =
+      LateProc<decltype(&::CreateStdAccessibleObject)>("oleacc.dll", "CreateStdAccessibleObject");
+  return Create ? Create(Wnd, Id, Interface, Out) : E_FAIL;
+}
+
+LRESULT ResultFromObject(REFIID Interface, WPARAM WParam, IUnknown* Object) {
+  static const auto Result = LateProc<decltype(&::LresultFromObject)>("oleacc.dll", "LresultFromObject");
+  return Result ? Result(Interface, WParam, Object) : 0;
+}
+
+HRESULT JoinApartment() {
+  static const auto Join = LateProc<decltype(&::CoInitializeEx)>("ole32.dll", "CoInitializeEx");
+  return Join ? Join(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+}
+
+// VariantInit's whole work, without loading its library for it.
+void EmptyVariant(VARIANT* Value) { Value->vt = VT_EMPTY; }
+
 // Text for a client: the program's 8-bit text in the system's code page.
 HRESULT ReturnText(const std::string& Text, BSTR* Out) {
   if (!Out) return E_POINTER;
   *Out = nullptr;
   if (Text.empty()) return S_FALSE;
   const int Length = MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-  *Out = SysAllocStringLen(nullptr, static_cast<UINT>(Length));
+  *Out = AllocString(static_cast<UINT>(Length));
   if (!*Out) return E_OUTOFMEMORY;
   MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), *Out, Length);
   return S_OK;
@@ -26,8 +57,7 @@ TWinControl* ControlOf(HWND Wnd) { return dynamic_cast<TWinControl*>(TWindowObje
 
 // The client object of a child window, as the client's IDispatch.
 HRESULT WindowObject(HWND Wnd, IDispatch** Out) {
-  return AccessibleObjectFromWindow(Wnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IDispatch),
-                                    reinterpret_cast<void**>(Out));
+  return ObjectFromWindow(Wnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IDispatch), reinterpret_cast<void**>(Out));
 }
 
 bool ChildId(const VARIANT& Child, long& Id) {
@@ -38,7 +68,7 @@ bool ChildId(const VARIANT& Child, long& Id) {
 
 VARIANT IdVariant(long Id) {
   VARIANT V;
-  VariantInit(&V);
+  EmptyVariant(&V);
   V.vt = VT_I4;
   V.lVal = Id;
   return V;
@@ -176,7 +206,7 @@ class TContainerAccessible : public TAccessibleBase, public IEnumVARIANT {
     const std::vector<TItem> All = Items(*W);
     ULONG Done = 0;
     for (; Done < Count && FNext < All.size(); ++Done, ++FNext) {
-      VariantInit(&Out[Done]);
+      EmptyVariant(&Out[Done]);
       if (FAILED(Element(All[FNext], &Out[Done]))) break;
     }
     if (Fetched) *Fetched = Done;
@@ -249,7 +279,7 @@ class TContainerAccessible : public TAccessibleBase, public IEnumVARIANT {
   template <class F>
   HRESULT Navigate(long Direction, VARIANT Start, VARIANT* End, F Outward) const {
     if (!End) return E_POINTER;
-    VariantInit(End);
+    EmptyVariant(End);
     TControl* C = nullptr;
     HRESULT Found = Find(Start, C);
     if (Found != S_OK) return Found;
@@ -355,7 +385,7 @@ class TTabListAccessible final : public TContainerAccessible {
   }
   HRESULT STDMETHODCALLTYPE accHitTest(long X, long Y, VARIANT* Hit) override {
     if (!Hit) return E_POINTER;
-    VariantInit(Hit);
+    EmptyVariant(Hit);
     TWinControl* W = ControlOf(FWnd);
     if (!W) return RPC_E_DISCONNECTED;
     POINT P = {X, Y};
@@ -394,7 +424,7 @@ class TTabListAccessible final : public TContainerAccessible {
   template <class F>
   HRESULT Pick(VARIANT* Out, F Is) const {
     if (!Out) return E_POINTER;
-    VariantInit(Out);
+    EmptyVariant(Out);
     TWinControl* W = ControlOf(FWnd);
     if (!W) return RPC_E_DISCONNECTED;
     for (const TItem& Item : Items(*W))
@@ -490,7 +520,7 @@ class TWindowAccessible final : public TContainerAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* Focus) override {
     if (!Focus) return E_POINTER;
-    VariantInit(Focus);
+    EmptyVariant(Focus);
     TWinControl* W = ControlOf(FWnd);
     if (!W) return RPC_E_DISCONNECTED;
     HWND Focused = GetFocus();
@@ -510,7 +540,7 @@ class TWindowAccessible final : public TContainerAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* Selection) override {
     if (!Selection) return E_POINTER;
-    VariantInit(Selection);
+    EmptyVariant(Selection);
     return S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE accSelect(long Flags, VARIANT Child) override {
@@ -551,7 +581,7 @@ class TWindowAccessible final : public TContainerAccessible {
   }
   HRESULT STDMETHODCALLTYPE accHitTest(long X, long Y, VARIANT* Hit) override {
     if (!Hit) return E_POINTER;
-    VariantInit(Hit);
+    EmptyVariant(Hit);
     TWinControl* W = ControlOf(FWnd);
     if (!W) return RPC_E_DISCONNECTED;
     POINT P = {X, Y};
@@ -750,16 +780,16 @@ bool AnswerGetObject(TWinControl& Control, TMessage& Message) {
   // The object is handed over through COM, which the thread must have joined
   // (a single-threaded apartment, as a window's thread is); once is enough,
   // and a thread that joined already keeps what it chose.
-  static const HRESULT Joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  static const HRESULT Joined = JoinApartment();
   (void)Joined;
   const HWND Wnd = Control.WindowHandle();
   IAccessible* Standard = nullptr;
-  if (FAILED(CreateStdAccessibleObject(Wnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&Standard))))
+  if (FAILED(StandardObject(Wnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&Standard))))
     return false;
   if (!Control.IsField()) AnnotateLiveRegions(Control);
   TAccessibleBase* Object = Control.IsField() ? static_cast<TAccessibleBase*>(new TFieldAccessible(Wnd, Standard))
                                               : new TWindowAccessible(Wnd, Standard);
-  Message.Result = LresultFromObject(__uuidof(IAccessible), Message.WParam, Object);
+  Message.Result = ResultFromObject(__uuidof(IAccessible), Message.WParam, Object);
   Object->Release();
   return true;
 }

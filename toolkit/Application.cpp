@@ -193,7 +193,7 @@ bool TApplication::AppWndProc(TMessage& Message) {
     case CM_SHOWPENDINGERROR:
       if (!FPendingErrors.empty()) {
         std::exception_ptr Error = FPendingErrors.front();
-        FPendingErrors.pop_front();
+        FPendingErrors.erase(FPendingErrors.begin());
         HandleException(Error);
       }
       return true;

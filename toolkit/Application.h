@@ -5,7 +5,7 @@
 
 #include "toolkit/Forms.h"
 
-#include <deque>
+#include <vector>
 #include <exception>
 #include <memory>
 #include <string>
@@ -96,7 +96,7 @@ class TApplication : public TComponent, public TFormHost {
   bool FShowMainForm = true;
   bool FTerminated = false;
   bool FSessionEnding = false;
-  std::deque<std::exception_ptr> FPendingErrors;
+  std::vector<std::exception_ptr> FPendingErrors;  // oldest first; a handful at most
 };
 
 // The application object: made by the toolkit's start-up, freed by its clean-up.

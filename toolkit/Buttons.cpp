@@ -2,25 +2,6 @@
 
 #include "toolkit/Handles.h"
 
-namespace {
-
-// The checkered face of a button that stays down, as the classic look has it.
-TBrushHandle CreateDownBrush() {
-  COLORREF Face = GetSysColor(COLOR_BTNFACE), Light = GetSysColor(COLOR_BTNHIGHLIGHT);
-  TWindowDC Screen(nullptr);
-  TBitmapHandle Pattern(Platform().CreateCompatibleBitmap(Screen.Get(), 8, 8));
-  {
-    TMemoryDC Memory(Screen.Get());
-    TSelection Selected(Memory.Get(), Pattern.Get());
-    for (int Y = 0; Y < 8; ++Y)
-      for (int X = 0; X < 8; ++X) SetPixel(Memory.Get(), X, Y, ((X + Y) & 1) ? Light : Face);
-  }
-  // The brush keeps its own copy of the pattern.
-  return TBrushHandle(Platform().CreatePatternBrush(Pattern.Get()));
-}
-
-}  // namespace
-
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 23, 22); }
 
 void TSpeedButton::SetDown(bool Value) {
@@ -141,11 +122,12 @@ void TSpeedButton::Paint() {
     if (FDown && !FPressed) {
       // In high contrast a dither pattern under the caption cannot be read:
       // the face is solid, in the system's selection colours.
-      TBrushHandle Brush =
-          HighContrast() ? TBrushHandle(Platform().CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT))) : CreateDownBrush();
       RECT Inner = R;
       InflateRect(&Inner, -1, -1);
-      FillRect(DC, &Inner, Brush.Get());
+      if (HighContrast())
+        FillRect(DC, &Inner, GetSysColorBrush(COLOR_HIGHLIGHT));
+      else
+        FillRect(DC, &Inner, FDownBrush.DownPattern());
     }
     if (Sunken || (FHot && Enabled())) DrawEdge(DC, &R, Sunken ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
   } else {

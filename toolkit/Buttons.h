@@ -59,5 +59,6 @@ class TSpeedButton : public TGraphicControl {
   bool FPressed = false;   // ... and the pointer is over the button
   bool FHot = false;       // the pointer is over the button
   TBitmapResource FGlyph;
+  TBrushUse FDownBrush;    // the face while down, got at the first paint that needs it
   std::string FGlyphName;  // the 96-DPI glyph's resource; empty: none
 };

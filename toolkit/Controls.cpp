@@ -369,11 +369,17 @@ void TWinControl::CreateHandle() {
 }
 
 std::vector<TWinControl*> TWinControl::WindowedInTabOrder() const {
+  // Each goes in after those of its order or lower, so that equal orders
+  // keep the order the windows came in (a window has a few children: the
+  // library's stable sort would cost more code than the work it saves).
   std::vector<TWinControl*> Windowed;
-  for (TControl* Child : FControls)
-    if (auto* W = dynamic_cast<TWinControl*>(Child)) Windowed.push_back(W);
-  std::stable_sort(Windowed.begin(), Windowed.end(),
-                   [](TWinControl* A, TWinControl* B) { return A->FTabOrder < B->FTabOrder; });
+  for (TControl* Child : FControls) {
+    auto* W = dynamic_cast<TWinControl*>(Child);
+    if (!W) continue;
+    auto At = Windowed.end();
+    while (At != Windowed.begin() && (*(At - 1))->FTabOrder > W->FTabOrder) --At;
+    Windowed.insert(At, W);
+  }
   return Windowed;
 }
 
@@ -565,11 +571,7 @@ HBRUSH TWinControl::ColorBrush() {
   // System colours are resolved anew at each paint, so a new desktop colour
   // shows at once; the brush is only kept while it still matches. It is
   // never selected into a context, so it can go at any time.
-  COLORREF Wanted = ColorToRGB(Color());
-  LOGBRUSH Log;
-  if (FBrush && GetObjectA(FBrush.Get(), sizeof Log, &Log) && Log.lbColor == Wanted) return FBrush.Get();
-  FBrush.Reset(Platform().CreateSolidBrush(Wanted));
-  return FBrush.Get();
+  return FBrush.Solid(ColorToRGB(Color()));
 }
 
 HBRUSH TWinControl::CtlColor(HDC DC) {

@@ -343,7 +343,7 @@ class TWinControl : public TControl, public TWindowObject {
   TGraphicControl* FMouseControl = nullptr;    // not owned: under the pointer
   int FTabOrder = -1;
   bool FTabStop = false;
-  TGdiObject<HBRUSH> FBrush;  // the solid brush of Color
+  TBrushUse FBrush;  // the solid brush of Color
   bool FCreating = false;
   TCanvas FCanvas;
 };

@@ -4,7 +4,6 @@
 #include "toolkit/TextUtils.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -233,12 +232,16 @@ void RemoveLeftReplacements(const std::wstring& Path) {
   WIN32_FIND_DATAW Found;
   HANDLE Find = FindFirstFileW(LongPathForApi(Path + L".*").c_str(), &Found);
   if (Find == INVALID_HANDLE_VALUE) return;
-  std::vector<std::wstring> Left;
+  // The names, each ended by a line feed (no file name holds one), looked
+  // at once the search is over.
+  std::wstring Left;
   do {
-    Left.push_back(Found.cFileName);
+    Left += Found.cFileName;
+    Left += L'\n';
   } while (FindNextFileW(Find, &Found));
   FindClose(Find);
-  for (const std::wstring& File : Left) {
+  for (size_t Start = 0, End; (End = Left.find(L'\n', Start)) != std::wstring::npos; Start = End + 1) {
+    const std::wstring File = Left.substr(Start, End - Start);
     // "<name>.<digits>.tmp" or "<name>.<digits>.old", of another process.
     if (File.size() < Name.size() + 6 || File.compare(0, Name.size() + 1, Name + L".") != 0) continue;
     const std::wstring Rest = File.substr(Name.size() + 1);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace {
 bool HighContrastOn = false;
@@ -43,6 +44,130 @@ bool HasHeight(HFONT Font, int Height) {
   return FaceName(Font, &Got).empty() || std::abs(Got - Height) <= Height / 8;
 }
 
+// GDI objects shared by description: each is made when its first user asks
+// for it and deleted when its last user lets go. The window's controls and
+// canvases use a handful of fonts, glyphs and brushes each many times, and
+// the system counts every object a process holds while it idles. Used from
+// the user-interface thread only.
+template <class Key, class Value>
+class TShared {
+ public:
+  // A use of the object of that description; Make makes it when there is
+  // none. An object that could not be made (a null handle) is not kept.
+  template <class Make>
+  Value Acquire(const Key& K, Make MakeValue) {
+    for (Entry& E : FEntries)
+      if (E.K == K) {
+        ++E.Users;
+        return E.V;
+      }
+    const Value V = MakeValue();
+    if (V.Handle) FEntries.push_back({K, V, 1});
+    return V;
+  }
+  // Ends a use; the last one deletes the object.
+  void Release(HGDIOBJ Handle) {
+    for (auto It = FEntries.begin(); It != FEntries.end(); ++It) {
+      if (It->V.Handle != Handle) continue;
+      if (--It->Users == 0) {
+        Platform().DeleteObject(Handle);
+        FEntries.erase(It);
+      }
+      return;
+    }
+  }
+
+ private:
+  struct Entry {
+    Key K;
+    Value V;
+    int Users;
+  };
+  std::vector<Entry> FEntries;
+};
+
+// The toolkit's one store of each kind.
+template <class Key, class Value>
+TShared<Key, Value>& Store() {
+  static TShared<Key, Value> Objects;
+  return Objects;
+}
+
+struct TFontShape {
+  std::string Name;
+  int Height;
+  TFontStyles Style;
+  BYTE Charset;
+  bool operator==(const TFontShape&) const = default;
+};
+struct TSharedFont {
+  HFONT Handle;
+};
+auto& Fonts = Store<TFontShape, TSharedFont>;
+
+struct TSharedBitmap {
+  HBITMAP Handle;
+  int Width, Height;
+  COLORREF Transparent;
+};
+auto& Bitmaps = Store<std::string, TSharedBitmap>;
+
+struct TSharedBrush {
+  HBRUSH Handle;
+};
+auto& Brushes = Store<TBrushUse::TKey, TSharedBrush>;
+
+// The checkered face of a button that stays down.
+HBRUSH MakeDownPattern(COLORREF Face, COLORREF Light) {
+  TWindowDC Screen(nullptr);
+  TBitmapHandle Pattern(Platform().CreateCompatibleBitmap(Screen.Get(), 8, 8));
+  {
+    TMemoryDC Memory(Screen.Get());
+    TSelection Selected(Memory.Get(), Pattern.Get());
+    for (int Y = 0; Y < 8; ++Y)
+      for (int X = 0; X < 8; ++X) SetPixel(Memory.Get(), X, Y, ((X + Y) & 1) ? Light : Face);
+  }
+  // The brush keeps its own copy of the pattern.
+  return Platform().CreatePatternBrush(Pattern.Get());
+}
+
+// A font of that shape, with the bitmap face's stand-ins.
+HFONT MakeFont(const TFontShape& Shape) {
+  LOGFONTA Log = {};
+  // A negative height asks for the character height, without the internal
+  // leading: 11 pixels is 8 points at 96 pixels per inch.
+  Log.lfHeight = -Shape.Height;
+  Log.lfWeight = (Shape.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+  Log.lfItalic = (Shape.Style & fsItalic) ? TRUE : FALSE;
+  Log.lfUnderline = (Shape.Style & fsUnderline) ? TRUE : FALSE;
+  Log.lfStrikeOut = (Shape.Style & fsStrikeOut) ? TRUE : FALSE;
+  Log.lfCharSet = Shape.Charset;
+  Log.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  Log.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  Log.lfQuality = DEFAULT_QUALITY;
+  Log.lfPitchAndFamily = DEFAULT_PITCH;
+  lstrcpynA(Log.lfFaceName, Shape.Name.c_str(), LF_FACESIZE);
+  HFONT Made = Platform().CreateFontIndirectA(&Log);
+  // "MS Sans Serif" is a bitmap face of a few sizes (character heights up
+  // to 29 pixels in Windows', 16 in Wine's): a height it lacks comes out at
+  // a size it has, and the text would not grow with the display's scale.
+  // The TrueType face of the same design takes its place then, and where
+  // that is missing too (Wine has none), Tahoma, which followed it in the
+  // system's dialogs with nearly its widths.
+  if (Made && lstrcmpiA(Shape.Name.c_str(), "MS Sans Serif") == 0 && !HasHeight(Made, Shape.Height)) {
+    for (const char* Scalable : {"Microsoft Sans Serif", "Tahoma"}) {
+      lstrcpynA(Log.lfFaceName, Scalable, LF_FACESIZE);
+      HFONT Font = Platform().CreateFontIndirectA(&Log);
+      if (Font && FaceName(Font) == Scalable) {
+        Platform().DeleteObject(Made);
+        return Font;
+      }
+      if (Font) Platform().DeleteObject(Font);
+    }
+  }
+  return Made;
+}
+
 }  // namespace
 
 COLORREF TextColorToRGB(TColor Color) {
@@ -55,7 +180,7 @@ TFont::TFont() = default;
 TFont::~TFont() { FreeHandle(); }
 
 void TFont::FreeHandle() {
-  if (FHandle) Platform().DeleteObject(FHandle);
+  if (FHandle) Fonts().Release(FHandle);
   FHandle = nullptr;
 }
 
@@ -110,49 +235,28 @@ void TFont::Assign(const TFont& Source) {
 
 HFONT TFont::Handle() {
   if (!FHandle) {
-    LOGFONTA Log = {};
-    // A negative height asks for the character height, without the internal
-    // leading: 11 pixels is 8 points at 96 pixels per inch.
-    Log.lfHeight = -FHeight;
-    Log.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
-    Log.lfItalic = (FStyle & fsItalic) ? TRUE : FALSE;
-    Log.lfUnderline = (FStyle & fsUnderline) ? TRUE : FALSE;
-    Log.lfStrikeOut = (FStyle & fsStrikeOut) ? TRUE : FALSE;
-    Log.lfCharSet = FCharset;
-    Log.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    Log.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    Log.lfQuality = DEFAULT_QUALITY;
-    Log.lfPitchAndFamily = DEFAULT_PITCH;
-    lstrcpynA(Log.lfFaceName, FName.c_str(), LF_FACESIZE);
-    FHandle = Platform().CreateFontIndirectA(&Log);
-    // "MS Sans Serif" is a bitmap face of a few sizes (character heights up
-    // to 29 pixels in Windows', 16 in Wine's): a height it lacks comes out at
-    // a size it has, and the text would not grow with the display's scale.
-    // The TrueType face of the same design takes its place then, and where
-    // that is missing too (Wine has none), Tahoma, which followed it in the
-    // system's dialogs with nearly its widths.
-    if (FHandle && lstrcmpiA(FName.c_str(), "MS Sans Serif") == 0 && !HasHeight(FHandle, FHeight)) {
-      for (const char* Scalable : {"Microsoft Sans Serif", "Tahoma"}) {
-        lstrcpynA(Log.lfFaceName, Scalable, LF_FACESIZE);
-        HFONT Font = Platform().CreateFontIndirectA(&Log);
-        if (Font && FaceName(Font) == Scalable) {
-          Platform().DeleteObject(FHandle);
-          FHandle = Font;
-          break;
-        }
-        if (Font) Platform().DeleteObject(Font);
-      }
-    }
+    const TFontShape Shape{FName, FHeight, FStyle, FCharset};
+    FHandle = Fonts().Acquire(Shape, [&] { return TSharedFont{MakeFont(Shape)}; }).Handle;
   }
   return FHandle;
 }
 
 TIcon::~TIcon() { TakeHandle(nullptr); }
 
-void TIcon::TakeHandle(HICON Value) {
+void TIcon::TakeHandle(HICON Value) const {
   if (FHandle == Value) return;
   if (FHandle) DestroyIcon(FHandle);
   FHandle = Value;
+}
+
+HICON TIcon::Handle() const {
+  if (!FHandle && !FResource.empty()) {
+    HICON Icon = static_cast<HICON>(
+        Platform().LoadImageA(GetModuleHandleA(nullptr), FResource.c_str(), IMAGE_ICON, FSize, FSize, 0));
+    if (!Icon) throw Exception("Cannot load the icon " + FResource);
+    FHandle = Icon;
+  }
+  return FHandle;
 }
 
 void TIcon::SetHandle(HICON Value) {
@@ -163,15 +267,16 @@ void TIcon::SetHandle(HICON Value) {
 
 void TIcon::Assign(const TIcon* Source) {
   if (Source == this) return;
-  TakeHandle(Source && Source->FHandle ? CopyIcon(Source->FHandle) : nullptr);
-  FResource = Source && Source->FHandle ? Source->FResource : std::string();
-  FSize = Source && Source->FHandle ? Source->FSize : 0;
+  const bool FromResource = Source && !Source->FResource.empty();
+  TakeHandle(Source && !FromResource && Source->FHandle ? CopyIcon(Source->FHandle) : nullptr);
+  FResource = FromResource ? Source->FResource : std::string();
+  FSize = FromResource ? Source->FSize : 0;
 }
 
 void TIcon::LoadFromResource(const char* Name, int Size) {
-  HICON Icon = static_cast<HICON>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_ICON, Size, Size, 0));
-  if (!Icon) throw Exception(std::string("Cannot load the icon ") + Name);
-  TakeHandle(Icon);
+  if (!FindResourceA(GetModuleHandleA(nullptr), Name, RT_GROUP_ICON))
+    throw Exception(std::string("Cannot load the icon ") + Name);
+  TakeHandle(nullptr);
   FResource = Name;
   FSize = Size;
 }
@@ -189,8 +294,8 @@ int TIcon::Size() const {
 
 void TIcon::SetSize(int Size) {
   if (FResource.empty() || Size <= 0 || Size == FSize) return;
-  const std::string Name = FResource;
-  LoadFromResource(Name.c_str(), Size);
+  TakeHandle(nullptr);
+  FSize = Size;
 }
 
 // ---- TCanvas ----
@@ -236,65 +341,73 @@ void TCanvas::Line(TColor Color, int X1, int Y1, int X2, int Y2) {
 
 void TCanvas::Draw(int X, int Y, const TBitmap& Bitmap) {
   TDrawingDC DC(*this);
-  if (!DC.Get() || Bitmap.Width() <= 0 || Bitmap.Height() <= 0) return;
-  BitBlt(DC.Get(), X, Y, Bitmap.Width(), Bitmap.Height(), Bitmap.Handle(), 0, 0, SRCCOPY);
+  if (!DC.Get() || !Bitmap.Handle()) return;
+  TMemoryDC Source(DC.Get());
+  TSelection Selected(Source.Get(), Bitmap.Handle());
+  BitBlt(DC.Get(), X, Y, Bitmap.Width(), Bitmap.Height(), Source.Get(), 0, 0, SRCCOPY);
 }
 
 // ---- TBitmap ----
 
-TBitmap::TBitmap() : FDC(Platform().CreateCompatibleDC(nullptr)) {
-  if (!FDC) throw Exception("Cannot create a memory device context");
-  FCanvas.SetHandle(FDC);
-}
-
-TBitmap::~TBitmap() {
-  FCanvas.SetHandle(nullptr);
-  SetSize(0, 0);
-  Platform().DeleteDC(FDC);
-}
+TBitmap::~TBitmap() { SetSize(0, 0); }
 
 void TBitmap::SetSize(int AWidth, int AHeight) {
   if (AWidth == FWidth && AHeight == FHeight) return;
-  if (FBitmap) {
-    // Out of the context before it goes: a selected bitmap cannot be deleted.
-    Platform().SelectObject(FDC, FOriginal);
-    Platform().DeleteObject(FBitmap);
-    FBitmap = nullptr;
-  }
+  if (FBitmap) Platform().DeleteObject(FBitmap);
+  FBitmap = nullptr;
   FWidth = std::max(AWidth, 0);
   FHeight = std::max(AHeight, 0);
   if (FWidth == 0 || FHeight == 0) return;
-  // Compatible with the screen, not with the memory context (whose own
+  // Compatible with the screen, not with a memory context (whose own
   // bitmap is one monochrome pixel).
   TWindowDC Screen(nullptr);
   FBitmap = Platform().CreateCompatibleBitmap(Screen.Get(), FWidth, FHeight);
   if (!FBitmap)
     throw Exception("Cannot create a bitmap of " + std::to_string(FWidth) + " by " + std::to_string(FHeight) +
                     " pixels");
-  FOriginal = Platform().SelectObject(FDC, FBitmap);
+}
+
+HDC TBitmap::TBitmapCanvas::BorrowHandle() {
+  if (!FBitmap.FBitmap) return nullptr;
+  HDC DC = Platform().CreateCompatibleDC(nullptr);
+  if (!DC) return nullptr;
+  FOriginal = Platform().SelectObject(DC, FBitmap.FBitmap);
+  return DC;
+}
+
+void TBitmap::TBitmapCanvas::ReturnHandle(HDC DC) {
+  // Out of the context before it goes: a bitmap must not stay selected into
+  // a deleted context, and may later be deleted itself.
+  Platform().SelectObject(DC, FOriginal);
+  Platform().DeleteDC(DC);
 }
 
 // ---- TBitmapResource ----
 
 TBitmapResource::~TBitmapResource() {
-  if (FHandle) Platform().DeleteObject(FHandle);
+  if (FHandle) Bitmaps().Release(FHandle);
 }
 
 void TBitmapResource::Load(const char* Name) {
-  TBitmapHandle Bitmap(
-      static_cast<HBITMAP>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_BITMAP, 0, 0, 0)));
-  if (!Bitmap) throw Exception(std::string("Cannot load the bitmap ") + Name);
-  BITMAP Info = {};
-  GetObjectA(Bitmap.Get(), sizeof Info, &Info);
-  {
-    TMemoryDC Memory(nullptr);
-    TSelection Selected(Memory.Get(), Bitmap.Get());
-    FTransparent = GetPixel(Memory.Get(), 0, Info.bmHeight - 1);
-  }
-  if (FHandle) Platform().DeleteObject(FHandle);
-  FHandle = Bitmap.Release();
-  FWidth = Info.bmWidth;
-  FHeight = Info.bmHeight;
+  const TSharedBitmap Loaded = Bitmaps().Acquire(Name, [Name] {
+    TBitmapHandle Bitmap(
+        static_cast<HBITMAP>(Platform().LoadImageA(GetModuleHandleA(nullptr), Name, IMAGE_BITMAP, 0, 0, 0)));
+    if (!Bitmap) throw Exception(std::string("Cannot load the bitmap ") + Name);
+    BITMAP Info = {};
+    GetObjectA(Bitmap.Get(), sizeof Info, &Info);
+    COLORREF Transparent = 0;
+    {
+      TMemoryDC Memory(nullptr);
+      TSelection Selected(Memory.Get(), Bitmap.Get());
+      Transparent = GetPixel(Memory.Get(), 0, Info.bmHeight - 1);
+    }
+    return TSharedBitmap{Bitmap.Release(), Info.bmWidth, Info.bmHeight, Transparent};
+  });
+  if (FHandle) Bitmaps().Release(FHandle);
+  FHandle = Loaded.Handle;
+  FWidth = Loaded.Width;
+  FHeight = Loaded.Height;
+  FTransparent = Loaded.Transparent;
 }
 
 void TBitmapResource::LoadForDpi(const std::string& Name, int Dpi) {
@@ -307,6 +420,27 @@ void TBitmapResource::LoadForDpi(const std::string& Name, int Dpi) {
     }
   }
   Load(Name.c_str());
+}
+
+// ---- TBrushUse ----
+
+HBRUSH TBrushUse::Get(const TKey& Key) {
+  if (FHandle && Key == FKey) return FHandle;
+  Reset();
+  FHandle = Brushes()
+                .Acquire(Key,
+                         [&] {
+                           return TSharedBrush{Key.Pattern ? MakeDownPattern(Key.Color, Key.Light)
+                                                           : Platform().CreateSolidBrush(Key.Color)};
+                         })
+                .Handle;
+  FKey = Key;
+  return FHandle;
+}
+
+void TBrushUse::Reset() {
+  if (FHandle) Brushes().Release(FHandle);
+  FHandle = nullptr;
 }
 
 void DrawGlyph(HDC DC, int X, int Y, const TBitmapResource& Glyph, bool Enabled, int Solid) {

@@ -38,8 +38,12 @@ COLORREF TextColorToRGB(TColor Color);
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = unsigned;
 
-// A font description with its GDI font made on demand. Any change raises
-// OnChange; a change of its shape (not of its colour) drops the GDI font.
+// A font description with its GDI font got on demand. The toolkit keeps one
+// GDI font per shape (face, character height at the control's DPI, style,
+// character set), shared by every TFont of that shape and deleted with its
+// last: a window of many controls uses a handful of fonts. Any change raises
+// OnChange; a change of its shape (not of its colour) lets go of the GDI
+// font.
 class TFont {
  public:
   TFont();
@@ -73,10 +77,13 @@ class TFont {
   TFontStyles FStyle = 0;
   TColor FColor = clWindowText;
   BYTE FCharset = DEFAULT_CHARSET;
-  HFONT FHandle = nullptr;  // owned
+  HFONT FHandle = nullptr;  // shared: one use of the toolkit's font of this shape
 };
 
-// An icon picture: empty, or one icon handle that it owns.
+// An icon picture: empty, one icon handle that it owns, or an icon of the
+// executable's resources at a size, whose handle is loaded when first asked
+// for (a picture that is only handed on, or never shown, holds none: the
+// system keeps two or three bitmaps for each icon).
 class TIcon {
  public:
   TIcon() = default;
@@ -84,30 +91,32 @@ class TIcon {
   TIcon(const TIcon&) = delete;
   TIcon& operator=(const TIcon&) = delete;
 
-  bool Empty() const { return FHandle == nullptr; }
-  HICON Handle() const { return FHandle; }  // 0 while empty
+  bool Empty() const { return FHandle == nullptr && FResource.empty(); }
+  // The icon handle, loaded from the resource on the first call; 0 while empty.
+  HICON Handle() const;
   // Copies another picture's image, and the resource it came from; none
   // empties this one.
   void Assign(const TIcon* Source);
   // Takes ownership of an icon handle, from no resource.
   void SetHandle(HICON Value);
-  // Loads the Size by Size image of an icon of the executable's resources
-  // (the nearest size the icon has, fitted). The picture keeps the name, so
-  // that it can load itself again at another size.
+  // The Size by Size image of an icon of the executable's resources (the
+  // nearest size the icon has, fitted); throws when there is no such icon.
+  // The picture keeps the name, so that it can load itself again at another
+  // size.
   void LoadFromResource(const char* Name, int Size = 16);
   // The size of the image: the one it was loaded at, or of its handle.
   int Size() const;
-  // Loads the picture's image again at another size, from its resource, so
-  // the image is drawn for that size, not stretched; a picture from no
-  // resource keeps its image.
+  // The picture's image at another size, from its resource, so the image is
+  // drawn for that size, not stretched; a picture from no resource keeps its
+  // image.
   void SetSize(int Size);
 
  private:
-  void TakeHandle(HICON Value);
+  void TakeHandle(HICON Value) const;
 
-  HICON FHandle = nullptr;  // owned
-  std::string FResource;    // the icon resource it came from, if any
-  int FSize = 0;            // the size it was loaded at; 0: not from a resource
+  mutable HICON FHandle = nullptr;  // owned; loaded on demand for a resource
+  std::string FResource;            // the icon resource it came from, if any
+  int FSize = 0;                    // the size it was loaded at; 0: not from a resource
 };
 
 enum class TBrushStyle { bsSolid, bsClear };
@@ -179,10 +188,12 @@ class TCanvas {
 };
 
 // An off-screen bitmap compatible with the screen, with a canvas of its own.
-// A new size makes a new bitmap, whose content is blank (black).
+// A new size makes a new bitmap, whose content is blank (black). The bitmap
+// is selected into a memory context only while something draws on it or
+// copies it: an idle bitmap holds no context.
 class TBitmap {
  public:
-  TBitmap();
+  TBitmap() : FCanvas(*this) {}
   ~TBitmap();
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
@@ -192,16 +203,27 @@ class TBitmap {
   void SetWidth(int Value) { SetSize(Value, FHeight); }
   void SetHeight(int Value) { SetSize(FWidth, Value); }
   void SetSize(int AWidth, int AHeight);
-  // Drawing on the bitmap; its context is the bitmap's own memory context.
+  // Drawing on the bitmap: each call selects it into a memory context of its own.
   TCanvas& Canvas() { return FCanvas; }
-  HDC Handle() const { return FDC; }
+  HBITMAP Handle() const { return FBitmap; }
 
  private:
-  HDC FDC = nullptr;            // owned: the memory context
-  HBITMAP FBitmap = nullptr;    // owned; selected into FDC while it exists
-  HGDIOBJ FOriginal = nullptr;  // not owned: FDC's own bitmap, put back before FBitmap goes
+  class TBitmapCanvas : public TCanvas {
+   public:
+    explicit TBitmapCanvas(TBitmap& Bitmap) : FBitmap(Bitmap) {}
+
+   protected:
+    HDC BorrowHandle() override;
+    void ReturnHandle(HDC DC) override;
+
+   private:
+    TBitmap& FBitmap;
+    HGDIOBJ FOriginal = nullptr;  // not owned: the context's own bitmap while the bitmap is in it
+  };
+
+  HBITMAP FBitmap = nullptr;  // owned
   int FWidth = 0, FHeight = 0;
-  TCanvas FCanvas;
+  TBitmapCanvas FCanvas;
 };
 
 // A context attached to a canvas for the owner's lifetime, detached at the
@@ -217,7 +239,9 @@ class TCanvasHandle {
   TCanvas& FCanvas;
 };
 
-// A bitmap loaded from the executable's resources; owned.
+// A bitmap of the executable's resources. The toolkit keeps one GDI bitmap
+// per resource, shared by every TBitmapResource that loaded it (the glyphs
+// of many buttons) and deleted with its last.
 class TBitmapResource {
  public:
   TBitmapResource() = default;
@@ -239,9 +263,40 @@ class TBitmapResource {
   COLORREF TransparentColor() const { return FTransparent; }
 
  private:
-  HBITMAP FHandle = nullptr;  // owned
+  HBITMAP FHandle = nullptr;  // shared: one use of the toolkit's bitmap of this resource
   int FWidth = 0, FHeight = 0;
   COLORREF FTransparent = 0;
+};
+
+// A use of one of the toolkit's brushes: it keeps one GDI brush per
+// description (a solid colour, or the checkered face of a button that stays
+// down), shared by every user of that description and deleted with the last.
+class TBrushUse {
+ public:
+  TBrushUse() = default;
+  ~TBrushUse() { Reset(); }
+  TBrushUse(const TBrushUse&) = delete;
+  TBrushUse& operator=(const TBrushUse&) = delete;
+
+  // A solid brush of the colour.
+  HBRUSH Solid(COLORREF Color) { return Get({false, Color, 0}); }
+  // The checkered face of a button that stays down, as the classic look has
+  // it, in the button face and highlight colours of the moment.
+  HBRUSH DownPattern() { return Get({true, GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNHIGHLIGHT)}); }
+  // Lets go of the brush.
+  void Reset();
+
+  struct TKey {
+    bool Pattern;
+    COLORREF Color, Light;
+    bool operator==(const TKey&) const = default;
+  };
+
+ private:
+  // The brush of that description, kept while the description stays.
+  HBRUSH Get(const TKey& Key);
+  HBRUSH FHandle = nullptr;  // shared: one use of the toolkit's brush of FKey
+  TKey FKey = {};
 };
 
 // Draws a glyph with its bottom-left pixel's colour left out; a disabled

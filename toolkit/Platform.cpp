@@ -16,11 +16,45 @@ std::wstring RealExePath() {
   }
 }
 
+// The sound and file dialog libraries are loaded when first used.
+BOOL WINAPI LatePlaySoundA(LPCSTR Sound, HMODULE Module, DWORD Flags) {
+  static const auto Play = LateProc<decltype(&::PlaySoundA)>("winmm.dll", "PlaySoundA");
+  return Play && Play(Sound, Module, Flags);
+}
+
+BOOL WINAPI LateGetOpenFileNameA(LPOPENFILENAMEA Dialog) {
+  static const auto Open = LateProc<decltype(&::GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+  return Open && Open(Dialog);
+}
+
 }  // namespace
+
+HRESULT WINAPI LateCoCreateInstance(REFCLSID Class, LPUNKNOWN Outer, DWORD Context, REFIID Interface, LPVOID* Out) {
+  static const auto Create = LateProc<decltype(&::CoCreateInstance)>("ole32.dll", "CoCreateInstance");
+  if (!Create) {
+    if (Out) *Out = nullptr;
+    return REGDB_E_CLASSNOTREG;
+  }
+  return Create(Class, Outer, Context, Interface, Out);
+}
+
+FARPROC LateProcAddress(const char* Library, const char* Name) {
+  HMODULE Module = GetModuleHandleA(Library);
+  if (!Module) {
+    // By its full path: a library of that name in the program's folder or
+    // the current one is never taken instead.
+    char Path[MAX_PATH];
+    const UINT Length = GetSystemDirectoryA(Path, MAX_PATH);
+    if (Length == 0 || Length + 1 + lstrlenA(Library) >= MAX_PATH) return nullptr;
+    lstrcatA(lstrcatA(Path, "\\"), Library);
+    Module = LoadLibraryA(Path);
+  }
+  return Module ? GetProcAddress(Module, Name) : nullptr;
+}
 
 TPlatform& Platform() {
   static TPlatform table = {
-      ::Shell_NotifyIconA,  ::PlaySoundA,         ::ShellExecuteA,    ::MessageBoxA,           ::GetOpenFileNameA,
+      ::Shell_NotifyIconA,  LatePlaySoundA,       ::ShellExecuteA,    ::MessageBoxA,           LateGetOpenFileNameA,
       ::OutputDebugStringA, ::InternetOpenA,      ::InternetOpenUrlA, ::InternetCloseHandle,   ::InternetSetOptionA,
       ::GetSystemMetrics,   ::SelectObject,       ::DeleteObject,     ::CreateCompatibleDC,    ::DeleteDC,
       ::CreateSolidBrush,   ::CreatePatternBrush, ::CreatePen,        ::CreateFontIndirectA,   ::CreateCompatibleBitmap,

@@ -11,6 +11,8 @@
 
 #include <string>
 
+HRESULT WINAPI LateCoCreateInstance(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+
 struct TPlatform {
   BOOL(WINAPI* Shell_NotifyIconA)(DWORD, PNOTIFYICONDATAA);
   BOOL(WINAPI* PlaySoundA)(LPCSTR, HMODULE, DWORD);
@@ -52,7 +54,8 @@ struct TPlatform {
   // Where the shell shows the icon, for a menu opened from the keyboard.
   HRESULT(WINAPI* Shell_NotifyIconGetRect)(const NOTIFYICONIDENTIFIER*, RECT*) = ::Shell_NotifyIconGetRect;
   // The objects of the system's services (the screen reader's annotations).
-  HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) = ::CoCreateInstance;
+  // Its library is loaded at the first call, as the other late ones are.
+  HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) = LateCoCreateInstance;
 };
 
 // The one table of the process. Only the user-interface thread swaps entries,
@@ -61,3 +64,15 @@ TPlatform& Platform();
 
 // Directory of the running executable, with its trailing backslash.
 std::wstring ExeDirectory();
+
+// A procedure of a system library that a run may never need (the file
+// dialog's, the sounds', the screen reader's). The library is loaded at the
+// first call, from the system folder only, not at the start: each one costs
+// the process memory and start time for as long as it runs. It stays loaded
+// for the rest of the run (a procedure of it may still be running on another
+// thread). nullptr when the library or the procedure is missing.
+FARPROC LateProcAddress(const char* Library, const char* Name);
+template <class F>
+F LateProc(const char* Library, const char* Name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(LateProcAddress(Library, Name)));
+}

@@ -48,7 +48,11 @@ WNDPROC RegisterClassFor(const TCreateParams& Params, WNDPROC StaticProc) {
   Class.hInstance = Instance;
   Class.lpszClassName = Params.ClassName.c_str();
   Class.lpszMenuName = nullptr;
-  if (!Params.SuperClass) Class.hIcon = LoadIconA(Instance, "MAINICON");
+  // Only a window with a title bar (or a taskbar button) shows its class's
+  // icon. The system keeps a small copy of it for every class that has one
+  // (three bitmaps under Wine): a child's or a hidden utility window's class
+  // would keep it for nothing.
+  if (!Params.SuperClass && (Params.Style & WS_CAPTION) == WS_CAPTION) Class.hIcon = LoadIconA(Instance, "MAINICON");
   if (!RegisterClassExA(&Class)) throw Exception("Cannot register the window class " + Params.ClassName);
   return Default;
 }

@@ -22,6 +22,8 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 // The monitoring state on show.

@@ -375,6 +375,14 @@ TEST_F(MainWindowTest, MonitoringLocksExactlyTheConfigurationControls) {
   Check(true);
 }
 
+// One font per shape, one bitmap per glyph, one brush per pattern: the
+// window's many controls hold a few GDI objects, not one each.
+TEST_F(MainWindowTest, TheWindowHoldsAFewSharedGdiObjectsOnEveryPage) {
+  const long Most = MostGdiObjectsOverEveryPage(Server.Url());
+  RecordProperty("MostGdiObjects", static_cast<int>(Most));
+  EXPECT_LE(Most, 40);
+}
+
 TEST_F(MainWindowTest, PageButtonsFormOneExclusiveGroupAndADisabledOneDoesNothing) {
   ShowWindowFromTray();
   ClickAt(Form->sbtnConfig);  // locked while monitoring

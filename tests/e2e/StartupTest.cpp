@@ -6,11 +6,14 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <shlwapi.h>
 #include <xmllite.h>
 
 #include <algorithm>
+#include <cctype>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +38,22 @@ long AnswerTimeMs(HWND Window, UINT LimitMs) {
   return static_cast<long>(GetTickCount64() - Start);
 }
 
+// The names of the modules loaded in a process, in lower case.
+std::set<std::string> LoadedModules(DWORD ProcessId) {
+  std::set<std::string> Names;
+  HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, ProcessId);
+  if (Snapshot == INVALID_HANDLE_VALUE) return Names;
+  MODULEENTRY32 Entry = {};
+  Entry.dwSize = sizeof Entry;
+  for (BOOL More = Module32First(Snapshot, &Entry); More; More = Module32Next(Snapshot, &Entry)) {
+    std::string Name = Entry.szModule;
+    for (char& C : Name) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    Names.insert(Name);
+  }
+  EXPECT_TRUE(CloseHandle(Snapshot));
+  return Names;
+}
+
 TEST(Startup, StartsHiddenProbesAtOnceAndClosesWithExitCodeZero) {
   TempDir Dir;
   LoopbackServer Server;
@@ -56,6 +75,18 @@ TEST(Startup, StartsHiddenProbesAtOnceAndClosesWithExitCodeZero) {
   GetWindowTextA(AppWindow, Title, sizeof Title);
   EXPECT_STREQ(Title, "Vintrel");
   EXPECT_FALSE(IsWindowVisible(AppWindow));
+  // A run that opened no file dialog, played no sound and met no screen
+  // reader loaded none of their libraries. The COM libraries are checked
+  // only under Wine: Windows' own shell library may load them itself.
+  const std::set<std::string> Modules = LoadedModules(Vintrel.ProcessId());
+  ASSERT_TRUE(Modules.count("vintrel.exe")) << Modules.size() << " modules";
+  const bool Wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  const std::pair<const char*, bool> Late[] = {
+      {"comdlg32.dll", true}, {"winmm.dll", true}, {"oleacc.dll", true}, {"ole32.dll", Wine}, {"oleaut32.dll", Wine}};
+  for (const auto& [Name, Checked] : Late)
+    if (Checked) {
+      EXPECT_FALSE(Modules.count(Name)) << Name;
+    }
 
   PostMessageA(Window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(Vintrel.WaitForExit(15000));

@@ -288,6 +288,13 @@ TEST_F(HighDpiTest, AWindowHiddenWhileTheScaleChangedIsLaidOutForItsMonitorBefor
   ExpectDocked();
 }
 
+// At every scale the fonts and glyphs drawn for it are shared as at 96 DPI.
+TEST_F(HighDpiTest, TheWindowHoldsAFewSharedGdiObjectsOnEveryPage) {
+  const long Most = MostGdiObjectsOverEveryPage(Server.Url());
+  RecordProperty("MostGdiObjects", static_cast<int>(Most));
+  EXPECT_LE(Most, 40);
+}
+
 TEST_F(HighDpiTest, TheLampTakesTheSizeOfTheTraysDpiNotTheWindows) {
   // A second monitor: the window on one scale, the notification area (and
   // the tray's hidden window) on another. Each new state's lamp comes at the

@@ -3,6 +3,7 @@
 // folder and the shell, sounds, shell-open, file dialog and message boxes
 // recorded through the platform seam.
 
+#include "tests/support/GdiLedger.h"
 #include "tests/support/Pump.h"
 #include "tests/support/Seams.h"
 #include "tests/support/TempDir.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,28 @@ class MainWindowFixture : public ::testing::Test {
     std::vector<std::string> Lines;
     for (int I = 0; I < Form->memoLog->LineCount(); ++I) Lines.push_back(Form->memoLog->Line(I));
     return Lines;
+  }
+  // The most GDI objects the toolkit held at once (counted through the
+  // platform seam from the window's making on) once the window was shown and
+  // each of its pages painted in turn; fails the case on a delete of an
+  // object still selected. The window is made again for the count.
+  long MostGdiObjectsOverEveryPage(const std::string& URL) {
+    Destroy();
+    GdiLedger::Install();
+    Create(URL);
+    EXPECT_TRUE(WaitForProbe());
+    SendMessageA(Form->trayIcon->WindowHandle(), WM_TRAYICON, 0, WM_LBUTTONUP);
+    EXPECT_TRUE(IsWindowVisible(Form->WindowHandle()));
+    long Most = 0;
+    for (int Page = 0; Page < Form->nbControls->PageCount(); ++Page) {
+      Form->nbControls->SetPageIndex(Page);
+      EXPECT_TRUE(RedrawWindow(Form->WindowHandle(), nullptr, nullptr,
+                               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN));
+      PumpFor(50);
+      Most = std::max(Most, GdiLedger::Get().Live());
+    }
+    EXPECT_EQ(GdiLedger::Get().SelectedDeletes, 0);
+    return Most;
   }
   // "<tip> - <date time>"
   static bool IsLogLine(const std::string& Line, const std::string& Tip) {

@@ -4,20 +4,21 @@ namespace vtest {
 
 Picture::Picture(int Width, int Height) {
   FBitmap.SetSize(Width, Height);
+  FSelected = std::make_unique<TSelection>(FDC.Get(), FBitmap.Handle());
   RECT Whole = All();
-  FillRect(FBitmap.Handle(), &Whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FillRect(FDC.Get(), &Whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
 void Picture::Draw(TGraphicControl& Control, bool Clip) {
-  TSavedDC Saved(FBitmap.Handle());
-  if (Clip) IntersectClipRect(FBitmap.Handle(), 0, 0, Control.Width(), Control.Height());
-  TCanvasHandle Attached(Control.Canvas(), FBitmap.Handle());
+  TSavedDC Saved(FDC.Get());
+  if (Clip) IntersectClipRect(FDC.Get(), 0, 0, Control.Width(), Control.Height());
+  TCanvasHandle Attached(Control.Canvas(), FDC.Get());
   Control.Paint();
 }
 
 void Picture::CopyScreen(int X, int Y) {
   TWindowDC Screen(nullptr);
-  BitBlt(FBitmap.Handle(), 0, 0, FBitmap.Width(), FBitmap.Height(), Screen.Get(), X, Y, SRCCOPY);
+  BitBlt(FDC.Get(), 0, 0, FBitmap.Width(), FBitmap.Height(), Screen.Get(), X, Y, SRCCOPY);
 }
 
 bool Picture::SaveBmp(const std::string& Path) const {
@@ -29,8 +30,8 @@ bool Picture::SaveBmp(const std::string& Path) const {
   Info.biBitCount = 24;
   const DWORD Row = (static_cast<DWORD>(Info.biWidth) * 3 + 3) & ~3u;
   std::string Pixels(Row * static_cast<DWORD>(Info.biHeight), '\0');
-  HBITMAP Bitmap = static_cast<HBITMAP>(GetCurrentObject(FBitmap.Handle(), OBJ_BITMAP));
-  if (!Bitmap || GetDIBits(FBitmap.Handle(), Bitmap, 0, static_cast<UINT>(Info.biHeight), Pixels.data(),
+  HBITMAP Bitmap = static_cast<HBITMAP>(GetCurrentObject(FDC.Get(), OBJ_BITMAP));
+  if (!Bitmap || GetDIBits(FDC.Get(), Bitmap, 0, static_cast<UINT>(Info.biHeight), Pixels.data(),
                            reinterpret_cast<BITMAPINFO*>(&Info), DIB_RGB_COLORS) != Info.biHeight)
     return false;
   BITMAPFILEHEADER File = {};

@@ -4,6 +4,7 @@
 
 #include "toolkit/Controls.h"
 
+#include <memory>
 #include <string>
 
 namespace vtest {
@@ -17,7 +18,7 @@ class Picture {
   // What the screen shows with its top-left corner at (X, Y): another
   // process's windows too.
   void CopyScreen(int X, int Y);
-  COLORREF At(int X, int Y) const { return GetPixel(FBitmap.Handle(), X, Y); }
+  COLORREF At(int X, int Y) const { return GetPixel(FDC.Get(), X, Y); }
   // How many pixels of the area, or of the whole bitmap, have the colour.
   int Count(COLORREF Color, RECT Area) const;
   int Count(COLORREF Color) const { return Count(Color, All()); }
@@ -25,10 +26,12 @@ class Picture {
   // Writes the bitmap to a 24-bit BMP file; false when it cannot.
   bool SaveBmp(const std::string& Path) const;
   // The bitmap's own context, to draw on or hand to a window's paint.
-  HDC Handle() const { return FBitmap.Handle(); }
+  HDC Handle() const { return FDC.Get(); }
 
  private:
   TBitmap FBitmap;
+  TMemoryDC FDC{nullptr};
+  std::unique_ptr<TSelection> FSelected;  // the bitmap in FDC for the picture's life
 };
 
 }  // namespace vtest
