@@ -5,7 +5,7 @@ Everything is 16-colour (4 bits per pixel) with the classic VGA palette, so
 the pictures look the same on every display depth.  Output is deterministic:
 running this twice gives byte-identical files.
 
-    connect.ico, disconnect.ico, pause.ico   tray lamps, 16, 20, 24, 32 and
+    connect.ico, disconnect.ico              tray lamps, 16, 20, 24, 32 and
                                              48 pixels square
     Vintrel.ico                              application icon, the same sizes
     glyph_minimize.bmp, glyph_close.bmp,
@@ -361,7 +361,6 @@ def outputs():
     files = {
         "connect.ico": ico_file(lamps(LAMP_GREEN)),
         "disconnect.ico": ico_file(lamps(LAMP_RED)),
-        "pause.ico": ico_file(lamps(LAMP_YELLOW)),
         "Vintrel.ico": ico_file(lamps(LAMP_YELLOW)),
     }
     for base, draw, inside in (("glyph_minimize", glyph_minimize, inside_minimize),

@@ -252,7 +252,8 @@ TVintrelF::TVintrelF(TComponent* AOwner) : TCustomForm(AOwner) {
   };
   imgConnect = StatePicture(0, 0, "CONNECT");
   imgDisconnect = StatePicture(200, 0, "DISCONNECT");
-  imgPause = StatePicture(0, 32, "PAUSE");
+  // The stopped state's yellow lamp is the program's own icon, kept once.
+  imgPause = StatePicture(0, 32, "MAINICON");
   // The About page's lines, each with its (white) shadow.
   labelName = Make<TKVRLabel>(this, PageAbout, 44, 8, 148, 17);
   labelName->SetCaption("Vintrel");

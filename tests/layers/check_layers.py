@@ -26,7 +26,7 @@ FOLDERS = {"toolkit": 0, "controls": 1, "ui": 2, "monitor": 2, "app": 3}
 
 # The toolkit's units, lowest first.
 TOOLKIT = [
-    "Platform", "Dpi", "Exceptions", "TextUtils", "Files", "IniFiles", "Classes", "Handles", "Window",
+    "LibraryErrors", "Platform", "Dpi", "Exceptions", "TextUtils", "Files", "IniFiles", "Classes", "Handles", "Window",
     "Graphics", "Controls", "StdCtrls", "Buttons", "ExtCtrls", "Menus",
     "Thread", "Accessible", "Forms", "Application", "Dialogs",
 ]

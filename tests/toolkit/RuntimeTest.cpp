@@ -50,6 +50,18 @@ TEST_F(RuntimeTest, AnErrorInAWindowProcedureGoesToTheSinkOrElseToAnErrorBoxAtOn
   EXPECT_EQ(Recorder::Boxes()[0].Caption, Application->Title());
   EXPECT_EQ(Recorder::Boxes()[0].Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
 
+  // A misuse of the C++ library's strings reads as the library words it,
+  // numbers included, though the program raises those errors itself.
+  Recorder::Boxes().clear();
+  {
+    TTimer Timer(nullptr);
+    Timer.OnTimer = [](TObject*) { (void)std::string("abc").substr(5); };
+    Timer.SetInterval(10);
+    ASSERT_TRUE(PumpUntil([] { return !Recorder::Boxes().empty(); }, 5000));
+    Timer.SetEnabled(false);
+  }
+  EXPECT_EQ(Recorder::Boxes()[0].Text, "basic_string::substr: __pos (which is 5) > this->size() (which is 3).");
+
   // A button's accelerator runs its handler from the event loop itself,
   // outside any window procedure: its error too is shown, and the loop goes on.
   {
